@@ -1,0 +1,120 @@
+#include "check/gap_scan.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace kestrova {
+namespace {
+
+struct Span {
+    Millis start;
+    Millis end;
+};
+
+// The items' times as every walk after the first one reads them: an item lacking a start or an
+// end takes the value read before it, and the first items take the values the previous walk
+// ended with, which are the last item's.
+class SteadyTimeline {
+public:
+    SteadyTimeline(const std::vector<VisualItem>& items, Millis carriedStart, Millis carriedEnd) {
+        starts_.reserve(items.size());
+        std::vector<Span> spans;
+        for (const VisualItem& item : items) {
+            carriedStart = item.hasStart ? item.start : carriedStart;
+            carriedEnd = item.hasEnd ? item.end : carriedEnd;
+            starts_.push_back(carriedStart);
+            if (carriedStart < carriedEnd)
+                spans.push_back({carriedStart, carriedEnd});
+        }
+        std::sort(starts_.begin(), starts_.end());
+        mergeTouching(spans);
+    }
+
+    // Where coverage stops when it starts at `coveredTo`: the end of the joined stretch of items
+    // that holds it, or `coveredTo` itself when no item covers it.
+    Millis coverageFrom(Millis coveredTo) const {
+        auto after = std::upper_bound(covered_.begin(), covered_.end(), coveredTo,
+                                      [](Millis at, const Span& span) { return at < span.start; });
+        if (after == covered_.begin())
+            return coveredTo;
+        const Span& holder = *std::prev(after);
+        return coveredTo < holder.end ? holder.end : coveredTo;
+    }
+
+    // The earliest item start after `coveredTo` and before `limit`, if there is one.
+    bool nextStart(Millis coveredTo, Millis limit, Millis& start) const {
+        auto next = std::upper_bound(starts_.begin(), starts_.end(), coveredTo);
+        if (next == starts_.end() || *next >= limit)
+            return false;
+        start = *next;
+        return true;
+    }
+
+private:
+    void mergeTouching(std::vector<Span>& spans) {
+        std::sort(spans.begin(), spans.end(),
+                  [](const Span& a, const Span& b) { return a.start < b.start; });
+        for (const Span& span : spans) {
+            if (!covered_.empty() && span.start <= covered_.back().end)
+                covered_.back().end = std::max(covered_.back().end, span.end);
+            else
+                covered_.push_back(span);
+        }
+    }
+
+    std::vector<Millis> starts_;
+    std::vector<Span> covered_;
+};
+
+// The very first walk reads the items with the values the layer survey left, one after another;
+// coverage moves over every item that starts at or before it and ends after it.
+struct FirstPass {
+    Millis coveredTo = 0;
+    bool moved = false;
+    Millis lastStart;
+    Millis lastEnd;
+};
+
+FirstPass RunFirstCoveragePass(const std::vector<VisualItem>& items, Millis start, Millis end) {
+    FirstPass pass{0, false, start, end};
+    for (const VisualItem& item : items) {
+        pass.lastStart = item.hasStart ? item.start : pass.lastStart;
+        pass.lastEnd = item.hasEnd ? item.end : pass.lastEnd;
+        if (pass.lastStart <= pass.coveredTo && pass.lastEnd > pass.coveredTo) {
+            pass.coveredTo = pass.lastEnd;
+            pass.moved = true;
+        }
+    }
+    return pass;
+}
+
+} // namespace
+
+std::string GapLine(Millis from, Millis to) {
+    return "Gap on timeline from:  " + FormatTime(from) + "  to:  " + FormatTime(to);
+}
+
+void ScanTimelineGaps(CheckRunState& state, ReportText& report) {
+    const FirstPass first = RunFirstCoveragePass(state.visualItems, state.itemStart, state.itemEnd);
+    state.itemStart = first.lastStart;
+    state.itemEnd = first.lastEnd;
+    Millis coveredTo = first.coveredTo;
+    if (!first.moved && coveredTo >= state.timelineEnd)
+        return;
+
+    const SteadyTimeline timeline(state.visualItems, first.lastStart, first.lastEnd);
+    // A first pass that moved nothing ends the first coverage step at once.
+    if (first.moved)
+        coveredTo = timeline.coverageFrom(coveredTo);
+    while (coveredTo < state.timelineEnd) {
+        Millis gapEnd = state.timelineEnd;
+        const bool coverageResumes = timeline.nextStart(coveredTo, state.timelineEnd, gapEnd);
+        report.appendLine(GapLine(coveredTo, gapEnd));
+        state.errorsFound = true;
+        if (!coverageResumes)
+            break;
+        coveredTo = timeline.coverageFrom(gapEnd);
+    }
+}
+
+} // namespace kestrova

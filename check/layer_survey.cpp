@@ -1,0 +1,131 @@
+#include "check/layer_survey.h"
+
+#include "check/check_failure.h"
+
+namespace kestrova {
+namespace {
+
+std::string Where(std::int64_t layerNumber) { return "in layer " + std::to_string(layerNumber); }
+
+Millis ReadTime(const XmlNode& node, std::int64_t layerNumber) {
+    try {
+        return ParseTimeText(node.text());
+    } catch (const TimeConversionError& failure) {
+        throw DocumentProblem(Where(layerNumber) + ", " + failure.what());
+    }
+}
+
+std::string WrittenTime(Millis count, std::int64_t layerNumber) {
+    try {
+        return FormatTime(count);
+    } catch (const TimeConversionError& failure) {
+        throw DocumentProblem(Where(layerNumber) + ", " + failure.what());
+    }
+}
+
+class LayerSurvey {
+public:
+    LayerSurvey(CheckRunState& state, ReportText& report) : state_(state), report_(report) {}
+
+    void surveyLayer(const XmlNode& layer) {
+        ++state_.layerNumber;
+        const std::size_t firstItemOfLayer = state_.visualItems.size();
+        for (const XmlNode child : layer.childNodes()) {
+            const NodeName name = child.nodeName();
+            if (name == element::kName)
+                state_.layerLine = LayerLine(state_.layerNumber, child.text());
+            else if (name == element::kScrap)
+                readScrap(child);
+            else if (IsItem(name))
+                surveyItem(child, IsVisualItem(name));
+        }
+        report_.appendLine(state_.layerLine);
+        // A scrap element may follow the items it scraps, so the layer's items cover the
+        // timeline only if the layer is still live at its end.
+        if (state_.isScrapped(state_.layerNumber))
+            state_.visualItems.resize(firstItemOfLayer);
+    }
+
+private:
+    void readScrap(const XmlNode& scrap) {
+        const auto layer = static_cast<std::size_t>(state_.layerNumber);
+        state_.layerScrapped.resize(layer + 1);
+        const bool scrapped = scrap.text() == "yes";
+        if (scrapped)
+            state_.layerLine += "\t - SCRAPPED";
+        state_.layerScrapped[layer] = scrapped;
+    }
+
+    void surveyItem(const XmlNode& item, bool visual) {
+        VisualItem read;
+        for (const XmlNode child : item.childNodes()) {
+            const NodeName name = child.nodeName();
+            if (name == element::kStartTime) {
+                state_.itemStart = read.start = ReadTime(child, state_.layerNumber);
+                read.hasStart = true;
+            } else if (name == element::kEndTime) {
+                state_.itemEnd = read.end = ReadTime(child, state_.layerNumber);
+                read.hasEnd = true;
+                if (!state_.isScrapped(state_.layerNumber) && state_.itemEnd > state_.timelineEnd)
+                    state_.timelineEnd = state_.itemEnd;
+            }
+        }
+        checkLength();
+        if (visual)
+            state_.visualItems.push_back(read);
+    }
+
+    void checkLength() {
+        if (state_.itemStart == state_.itemEnd) {
+            report_.appendLine("\tWARNING - Zero length item at " +
+                               WrittenTime(state_.itemStart, state_.layerNumber) + "\r\n");
+            state_.errorsFound = true;
+        } else if (state_.itemStart > state_.itemEnd) {
+            report_.appendLine("\tWARNING - Negative length item from " +
+                               WrittenTime(state_.itemStart, state_.layerNumber) + " to " +
+                               WrittenTime(state_.itemEnd, state_.layerNumber) + "\r\n");
+            state_.errorsFound = true;
+        }
+    }
+
+    CheckRunState& state_;
+    ReportText& report_;
+};
+
+} // namespace
+
+bool IsVisualItem(const NodeName& name) {
+    return name == element::kEffect || name == element::kBitmap || name == element::kVideo;
+}
+
+bool IsItem(const NodeName& name) {
+    return IsVisualItem(name) || name == element::kAudio || name == element::kFilter;
+}
+
+std::string LayerLine(std::int64_t layerNumber, std::string_view name) {
+    std::string line = layerNumber >= 1 && layerNumber <= 9 ? " " : "";
+    line += std::to_string(layerNumber);
+    line += ": \t";
+    line += name;
+    return line;
+}
+
+XmlNode SurveyLayers(const XmlDocument& document, CheckRunState& state, ReportText& report) {
+    const XmlNode root = document.selectSingleNode(element::kDocument);
+    if (!root)
+        throw DocumentProblem("it has no kestrovadocument2 document element");
+    const XmlNode multilayer = root.selectSingleNode(element::kMultilayer);
+    if (!multilayer)
+        throw DocumentProblem("its kestrovadocument2 element has no multilayer element");
+
+    state.timelineEnd = 0;
+    state.layerNumber = 0;
+    LayerSurvey survey(state, report);
+    for (const XmlNode node : multilayer.childNodes()) {
+        if (node.nodeName() == element::kLayer)
+            survey.surveyLayer(node);
+    }
+    return multilayer;
+}
+
+} // namespace kestrova

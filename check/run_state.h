@@ -1,0 +1,43 @@
+#pragma once
+// The values one check run shares among its steps. Created fresh for every run.
+
+#include "timefmt/timefmt.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestrova {
+
+// A video, picture or effect item of a live layer, as the layer survey read it: its own last
+// start and end time, where it has them. An item lacking one is judged with the value read
+// before it.
+struct VisualItem {
+    Millis start = 0;
+    Millis end = 0;
+    bool hasStart = false;
+    bool hasEnd = false;
+};
+
+struct CheckRunState {
+    bool errorsFound = false;
+    // Scrapped flag per layer number; index 0 belongs to no layer. A layer beyond its end, or
+    // whose entry was never written, counts as live.
+    std::vector<bool> layerScrapped;
+    Millis timelineEnd = 0;
+    // The start and end time read last from any item; never reset during the run.
+    Millis itemStart = 0;
+    Millis itemEnd = 0;
+    // Counts every layer element; the run goes on counting past 32,767.
+    std::int64_t layerNumber = 0;
+    std::string layerLine;
+    // The visual items of live layers in document order, for the gap scan.
+    std::vector<VisualItem> visualItems;
+
+    bool isScrapped(std::int64_t layer) const {
+        return layer >= 0 && static_cast<std::uint64_t>(layer) < layerScrapped.size() &&
+               layerScrapped[static_cast<std::size_t>(layer)];
+    }
+};
+
+} // namespace kestrova

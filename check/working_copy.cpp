@@ -1,0 +1,246 @@
+#include "check/working_copy.h"
+
+#include "check/check_failure.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <bitset>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace kestrova {
+namespace {
+
+constexpr std::size_t kChunkSize = 1 << 20;
+constexpr int kCandidateCount = 256;
+
+// Rewrites the project text as it streams through: a line ends at LF, CR LF or a lone CR and is
+// written back with CR LF; the plain declaration becomes the ISO-8859-1 one. A very long line
+// is passed on in pieces, holding back only what could still be the start of a declaration.
+class LineRewriter {
+public:
+    explicit LineRewriter(std::string& out) : out_(out) {}
+
+    void feed(std::string_view bytes) {
+        std::size_t at = 0;
+        if (afterCarriageReturn_ && !bytes.empty() && bytes.front() == '\n')
+            at = 1;
+        afterCarriageReturn_ = false;
+        while (at < bytes.size()) {
+            const std::size_t lineEnd = bytes.find_first_of("\r\n", at);
+            if (lineEnd == std::string_view::npos) {
+                line_.append(bytes.substr(at));
+                lineOpen_ = true;
+                break;
+            }
+            line_.append(bytes.substr(at, lineEnd - at));
+            endLine();
+            at = lineEnd + 1;
+            if (bytes[lineEnd] == '\r') {
+                if (at == bytes.size())
+                    afterCarriageReturn_ = true;
+                else if (bytes[at] == '\n')
+                    ++at;
+            }
+        }
+        if (line_.size() > kChunkSize)
+            passOn(kPlainDeclaration.size() - 1);
+    }
+
+    // A last line without a line end still gets one.
+    void finish() {
+        if (lineOpen_)
+            endLine();
+    }
+
+private:
+    void endLine() {
+        passOn(0);
+        out_ += "\r\n";
+        lineOpen_ = false;
+    }
+
+    // Writes the held line text with its declarations rewritten, keeping back `keep` bytes.
+    void passOn(std::size_t keep) {
+        std::size_t at = 0;
+        for (std::size_t found; (found = line_.find(kPlainDeclaration, at)) != std::string::npos;
+             at = found + kPlainDeclaration.size()) {
+            out_.append(line_, at, found - at);
+            out_ += kLatin1Declaration;
+        }
+        const std::size_t kept = std::min(keep, line_.size() - at);
+        out_.append(line_, at, line_.size() - at - kept);
+        line_.erase(0, line_.size() - kept);
+    }
+
+    std::string& out_;
+    std::string line_;
+    bool lineOpen_ = false;
+    bool afterCarriageReturn_ = false;
+};
+
+std::string ErrorText(int error) { return std::strerror(error); }
+
+std::string FolderText(const std::filesystem::path& folder) {
+    std::error_code ignored;
+    const auto absolute = std::filesystem::absolute(folder, ignored);
+    return (ignored ? folder : absolute.lexically_normal()).string();
+}
+
+class FileHandle {
+public:
+    explicit FileHandle(int fd) : fd_(fd) {}
+    ~FileHandle() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileHandle(FileHandle&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    FileHandle& operator=(FileHandle&&) = delete;
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    int fd() const { return fd_; }
+    // Closes now and says whether everything written reached the file system.
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+// Reads up to `size` bytes; 0 at the end of the file. Throws with the errno on failure.
+std::size_t ReadSome(int fd, char* buffer, std::size_t size, const std::filesystem::path& file) {
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, size);
+        if (got >= 0)
+            return static_cast<std::size_t>(got);
+        if (errno != EINTR)
+            throw CheckStopped("Cannot read the project file \"" + file.string() +
+                               "\": " + ErrorText(errno) + ".");
+    }
+}
+
+CheckStopped CannotWrite(const std::filesystem::path& copy, int error) {
+    return CheckStopped("Cannot write the working copy \"" + copy.filename().string() +
+                        "\" in the folder \"" + FolderText(copy.parent_path()) +
+                        "\": " + ErrorText(error) + ".");
+}
+
+void WriteAll(int fd, std::string_view bytes, const std::filesystem::path& copy) {
+    while (!bytes.empty()) {
+        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            throw CannotWrite(copy, put < 0 ? errno : EIO);
+        bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+}
+
+std::size_t CandidateIndex(std::string_view name) {
+    std::size_t index = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        index = index * 2 + (name[i] == 'A' ? 1 : 0);
+    return index;
+}
+
+bool CanOpenForReading(const std::filesystem::path& candidate) {
+    const int fd = ::open(candidate.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+// Creates the first free candidate exclusively, so that no existing file is ever emptied or
+// replaced, even one that appeared after the read probe.
+std::pair<WorkingCopy, FileHandle> CreateFreeCandidate(const std::filesystem::path& folder,
+                                                       RandomSource& random) {
+    std::bitset<kCandidateCount> taken;
+    while (taken.count() < kCandidateCount) {
+        const std::string name = NextCandidateName(random);
+        const std::filesystem::path candidate = folder / name;
+        if (!CanOpenForReading(candidate)) {
+            const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0)
+                return {WorkingCopy(candidate), FileHandle(fd)};
+            if (errno != EEXIST)
+                throw CheckStopped("Cannot create the working copy \"" + name + "\" in the folder \"" +
+                                   FolderText(folder) + "\": " + ErrorText(errno) + ".");
+        }
+        taken.set(CandidateIndex(name));
+    }
+    throw CheckStopped("All 256 working-copy names (@@@@@@@@.tmp to AAAAAAAA.tmp) are taken in the "
+                       "folder \"" + FolderText(folder) +
+                       "\". Move some of these files away and check again.");
+}
+
+} // namespace
+
+WorkingCopy::~WorkingCopy() {
+    if (!path_.empty())
+        ::unlink(path_.c_str());
+}
+
+WorkingCopy::WorkingCopy(WorkingCopy&& other) noexcept : path_(std::move(other.path_)) {
+    other.path_.clear();
+}
+
+void WorkingCopy::remove() {
+    if (path_.empty())
+        return;
+    if (::unlink(path_.c_str()) != 0 && errno != ENOENT)
+        throw CheckStopped("Cannot remove the working copy \"" + path_.filename().string() +
+                           "\" from the folder \"" + FolderText(path_.parent_path()) +
+                           "\": " + ErrorText(errno) + ".");
+    path_.clear();
+}
+
+std::string NextCandidateName(RandomSource& random) {
+    std::string name;
+    for (int i = 0; i < 8; ++i) {
+        // 64 + f rounded half to even: "@" up to 0.5, "A" above it.
+        name += static_cast<char>(64 + static_cast<int>(std::nearbyint(random.nextFraction())));
+    }
+    return name + ".tmp";
+}
+
+WorkingCopy MakeWorkingCopy(const std::filesystem::path& projectFile,
+                            const std::filesystem::path& folder, RandomSource& random) {
+    auto [copy, output] = CreateFreeCandidate(folder, random);
+    FileHandle input(::open(projectFile.c_str(), O_RDONLY | O_CLOEXEC));
+    if (input.fd() < 0)
+        throw CheckStopped("Cannot read the project file \"" + projectFile.string() +
+                           "\": " + ErrorText(errno) + ".");
+    std::vector<char> buffer(kChunkSize);
+    std::string rewritten;
+    LineRewriter rewriter(rewritten);
+    while (const std::size_t got = ReadSome(input.fd(), buffer.data(), buffer.size(), projectFile)) {
+        rewriter.feed(std::string_view(buffer.data(), got));
+        if (rewritten.size() >= kChunkSize) {
+            WriteAll(output.fd(), rewritten, copy.path());
+            rewritten.clear();
+        }
+    }
+    rewriter.finish();
+    WriteAll(output.fd(), rewritten, copy.path());
+    if (!output.close())
+        throw CannotWrite(copy.path(), errno);
+    return std::move(copy);
+}
+
+std::string RewriteProjectText(std::string_view bytes) {
+    std::string rewritten;
+    LineRewriter rewriter(rewritten);
+    rewriter.feed(bytes);
+    rewriter.finish();
+    return rewritten;
+}
+
+} // namespace kestrova

@@ -1,0 +1,48 @@
+#pragma once
+// The working copy: a temporary copy of the project file whose XML declaration is rewritten so
+// that the parser reads its bytes as ISO-8859-1. It is removed on every way out of a run.
+
+#include "check/platform.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace kestrova {
+
+// The declaration the copy rewrites, and what it becomes.
+inline constexpr std::string_view kPlainDeclaration = R"(<?xml version="1.0" standalone="yes" ?>)";
+inline constexpr std::string_view kLatin1Declaration =
+    R"(<?xml version="1.0" encoding="ISO-8859-1" standalone="yes" ?>)";
+
+class WorkingCopy {
+public:
+    explicit WorkingCopy(std::filesystem::path path) : path_(std::move(path)) {}
+    ~WorkingCopy();
+    WorkingCopy(WorkingCopy&& other) noexcept;
+    WorkingCopy& operator=(WorkingCopy&&) = delete;
+    WorkingCopy(const WorkingCopy&) = delete;
+    WorkingCopy& operator=(const WorkingCopy&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // Removes the file now; throws CheckStopped when it cannot be removed.
+    void remove();
+
+private:
+    std::filesystem::path path_;
+};
+
+// The next candidate name: eight characters, each "@" or "A", then ".tmp".
+std::string NextCandidateName(RandomSource& random);
+
+// Picks a free name in the folder, creates it (never replacing an existing file) and copies the
+// project file into it line by line: every line ends with CR LF, and every occurrence of the
+// plain declaration becomes the ISO-8859-1 one. Throws CheckStopped when a file cannot be read,
+// created or written, or when all 256 names are taken.
+WorkingCopy MakeWorkingCopy(const std::filesystem::path& projectFile,
+                            const std::filesystem::path& folder, RandomSource& random);
+
+// The line-by-line rewrite itself, on bytes in memory; the same rules as MakeWorkingCopy.
+std::string RewriteProjectText(std::string_view bytes);
+
+} // namespace kestrova

@@ -1,0 +1,21 @@
+#pragma once
+// kpjcheck: checks project files from the command line, one check run per file, exactly as the
+// window's File > Open would with that file chosen.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace kestrova {
+
+// Exit statuses: the highest one over all files applies.
+enum ExitStatus : int {
+    kAllClean = 0,     // every report ends with "No errors found"
+    kFindings = 1,     // some report holds a warning or a gap line
+    kNotChecked = 2,   // some file could not be checked, or the command line was wrong
+};
+
+// Runs the tool; reports go to `out`, messages and usage to `err`. Returns the exit status.
+int RunKpjcheck(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+} // namespace kestrova
