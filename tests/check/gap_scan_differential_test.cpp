@@ -1,0 +1,123 @@
+// The fast gap scan against the literal one: the same gap lines in the same order, the same
+// errorsFound and the same carried times, on generated and on structured timelines.
+
+#include "literal_gap_scan.h"
+#include "timeline_generator.h"
+
+#include "check/gap_scan.h"
+#include "check/layer_survey.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace kestrova {
+namespace {
+
+struct ScanResult {
+    std::string report;
+    bool errorsFound;
+    Millis itemStart;
+    Millis itemEnd;
+};
+
+struct BothScans {
+    ScanResult literal;
+    ScanResult fast;
+};
+
+// Surveys the document once, then runs both scans on copies of the same run state.
+BothScans ScanBothWays(const std::string& xml) {
+    XmlDocument document;
+    EXPECT_EQ(document.loadFromMemory(xml).errorCode, 0) << xml;
+    CheckRunState surveyed;
+    ReportText surveyReport;
+    const XmlNode multilayer = SurveyLayers(document, surveyed, surveyReport);
+
+    CheckRunState literalState = surveyed;
+    ReportText literalReport;
+    ScanTimelineGapsLiteral(multilayer, literalState, literalReport);
+    CheckRunState fastState = surveyed;
+    ReportText fastReport;
+    ScanTimelineGaps(fastState, fastReport);
+    return {{literalReport.text(), literalState.errorsFound, literalState.itemStart,
+             literalState.itemEnd},
+            {fastReport.text(), fastState.errorsFound, fastState.itemStart, fastState.itemEnd}};
+}
+
+void ExpectSameScan(const std::string& xml) {
+    const BothScans scans = ScanBothWays(xml);
+    ASSERT_EQ(scans.fast.report, scans.literal.report) << "timeline:\n" << xml;
+    ASSERT_EQ(scans.fast.errorsFound, scans.literal.errorsFound) << "timeline:\n" << xml;
+    ASSERT_EQ(scans.fast.itemStart, scans.literal.itemStart) << "timeline:\n" << xml;
+    ASSERT_EQ(scans.fast.itemEnd, scans.literal.itemEnd) << "timeline:\n" << xml;
+}
+
+std::string Item(const char* kind, int startSeconds, int endSeconds) {
+    return std::string("<") + kind + "><starttime>" + FormatTime(startSeconds * 1000) +
+           "</starttime><endtime>" + FormatTime(endSeconds * 1000) + "</endtime></" + kind + ">";
+}
+
+std::string OneLayer(const std::string& items) {
+    return "<kestrovadocument2><multilayer><layer><name>L</name><scrap>no</scrap>" + items +
+           "</layer></multilayer></kestrovadocument2>";
+}
+
+TEST(GapScanDifferential, agreesOnOneHundredThousandGeneratedTimelines) {
+    std::mt19937 random(20261207);
+    int withGaps = 0;
+    for (int i = 0; i < 100000; ++i) {
+        const std::string xml = RandomTimelineDocument(random);
+        const BothScans scans = ScanBothWays(xml);
+        ASSERT_EQ(scans.fast.report, scans.literal.report) << "timeline " << i << ":\n" << xml;
+        ASSERT_EQ(scans.fast.errorsFound, scans.literal.errorsFound) << "timeline:\n" << xml;
+        ASSERT_EQ(scans.fast.itemStart, scans.literal.itemStart) << "timeline:\n" << xml;
+        ASSERT_EQ(scans.fast.itemEnd, scans.literal.itemEnd) << "timeline:\n" << xml;
+        withGaps += scans.literal.errorsFound ? 1 : 0;
+    }
+    // The generator must reach both outcomes often, or the comparison proves little.
+    EXPECT_GT(withGaps, 20000);
+    EXPECT_LT(withGaps, 80000);
+}
+
+TEST(GapScanDifferential, agreesOnTouchingItemsInReverseOrder) {
+    std::string items;
+    for (int second = 400; second > 0; --second)
+        items += Item("layeritem_video", second - 1, second);
+    ExpectSameScan(OneLayer(items));
+}
+
+TEST(GapScanDifferential, agreesOnHolesBetweenEveryTwoItems) {
+    std::string items;
+    for (int second = 0; second < 300; second += 3)
+        items += Item(second % 2 == 0 ? "layeritem_bitmap" : "layeritem_effect", second, second + 2);
+    ExpectSameScan(OneLayer(items + Item("layeritem_audio", 0, 400)));
+}
+
+TEST(GapScanDifferential, agreesWhenTheFirstPassMovesNothingButLaterOnesWould) {
+    // The first item has an end but no start: in the first pass it carries the survey's last
+    // start (the audio item's 5 s) and covers nothing; in later passes it carries the last
+    // visual start (0 s) and would cover 0 to 9 s. The first pass decides: the gap stays.
+    const std::string xml = "<kestrovadocument2><multilayer><layer><name>L</name>"
+                            "<layeritem_video><endtime>0h 00m 09s 000</endtime></layeritem_video>" +
+                            Item("layeritem_video", 0, 0) + Item("layeritem_audio", 5, 9) +
+                            "</layer></multilayer></kestrovadocument2>";
+    ExpectSameScan(xml);
+    EXPECT_EQ(ScanBothWays(xml).fast.report,
+              "\r\nGap on timeline from:  0h 00m 00s 000  to:  0h 00m 09s 000");
+}
+
+TEST(GapScanDifferential, agreesOnNestedAndOverlappingItemsAcrossLayers) {
+    const std::string xml = "<kestrovadocument2><multilayer>"
+                            "<layer><name>A</name>" + Item("layeritem_video", 0, 10) +
+                            Item("layeritem_video", 2, 4) + "</layer>"
+                            "<layer><name>B</name><scrap>yes</scrap>" +
+                            Item("layeritem_video", 10, 20) + "</layer>"
+                            "<layer><name>C</name>" + Item("layeritem_effect", 9, 12) +
+                            Item("layeritem_effect", 15, 15) + Item("layeritem_filter", 0, 30) +
+                            "</layer></multilayer></kestrovadocument2>";
+    ExpectSameScan(xml);
+}
+
+} // namespace
+} // namespace kestrova

@@ -1,0 +1,376 @@
+#include "timefmt/timefmt.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <system_error>
+
+namespace kestrova {
+namespace {
+
+constexpr std::int32_t kMillisPerHour = 3'600'000;
+constexpr std::int32_t kMillisPerMinute = 60'000;
+constexpr std::int32_t kMillisPerSecond = 1'000;
+
+constexpr double kMinMillis = std::numeric_limits<Millis>::min();
+constexpr double kMaxMillis = std::numeric_limits<Millis>::max();
+
+// Letter positions are 16-bit values and the text after a letter starts two places further on,
+// so the last position a letter may take is 32,765.
+constexpr std::size_t kLastLetterPosition = 32'765;
+
+// Longest piece of a time text quoted in a message.
+constexpr std::size_t kQuoteLimit = 60;
+
+// The time text quoted for a message, shortened to its first characters when it is long.
+std::string Quote(std::string_view text) {
+    std::string quoted = "\"";
+    if (text.size() <= kQuoteLimit) {
+        quoted.append(text);
+    } else {
+        // Cut on a character boundary so that the message stays readable UTF-8.
+        std::size_t cut = kQuoteLimit - 3;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        quoted.append(text.substr(0, cut));
+        quoted.append("...");
+    }
+    quoted.push_back('"');
+    return quoted;
+}
+
+[[noreturn]] void ThrowMissingLetter(std::string_view text, char letter) {
+    std::string message = "the time text " + Quote(text) + " has no \"" + letter + "\"";
+    if (letter == 'm') {
+        message += " after the character that follows its \"h\"";
+    } else if (letter == 's') {
+        message += " after the character that follows its \"m\"";
+    }
+    throw TimeTextInvalid(message);
+}
+
+[[noreturn]] void ThrowLetterTooFar(std::string_view text, char letter) {
+    throw TimeOverflow("the time text " + Quote(text) + " has its \"" + letter +
+                       "\" too far in (a letter may stand at most 32765 characters into the part "
+                       "of the text that is searched)");
+}
+
+[[noreturn]] void ThrowOutOfRange(std::string_view text) {
+    throw TimeOverflow("the time text " + Quote(text) + " is out of range");
+}
+
+// One character of UTF-8 text: how many bytes it takes and how many 16-bit units it counts
+// for. Positions are counted the way a UTF-16 string holds the text, so a character above
+// U+FFFF counts 2. A malformed sequence counts as one character (as a decoder's replacement
+// character would), covering its lead byte and any continuation bytes that fit it.
+struct TextChar {
+    std::size_t bytes;
+    std::size_t units;
+};
+
+TextChar CharAt(std::string_view text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) {
+        return {1, 1};
+    }
+    std::size_t length = 0;
+    unsigned char low = 0x80; // allowed range of the second byte
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) {
+            low = 0xA0; // no overlong forms
+        } else if (lead == 0xED) {
+            high = 0x9F; // no encoded surrogates
+        }
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) {
+            low = 0x90; // no overlong forms
+        } else if (lead == 0xF4) {
+            high = 0x8F; // nothing above U+10FFFF
+        }
+    } else {
+        return {1, 1};
+    }
+    std::size_t taken = 1;
+    for (; taken < length && at + taken < text.size(); ++taken) {
+        const auto next = static_cast<unsigned char>(text[at + taken]);
+        if (next < low || next > high) {
+            break;
+        }
+        low = 0x80;
+        high = 0xBF;
+    }
+    if (taken < length) {
+        return {taken, 1};
+    }
+    return {length, length == 4 ? std::size_t{2} : std::size_t{1}};
+}
+
+// The 16-bit units in text, counting no further than just past limit.
+std::size_t CountUnits(std::string_view text, std::size_t limit) {
+    std::size_t units = 0;
+    std::size_t at = 0;
+    while (at < text.size() && units <= limit) {
+        if (static_cast<unsigned char>(text[at]) < 0x80) {
+            ++at;
+            ++units;
+        } else {
+            const TextChar c = CharAt(text, at);
+            at += c.bytes;
+            units += c.units;
+        }
+    }
+    return units;
+}
+
+// The characters of a number, gathered on the stack; only an unusually long number (many
+// digits or padding zeros) moves to the heap.
+class NumberChars {
+public:
+    void Push(char c) {
+        if (!spilled_) {
+            if (size_ < sizeof(small_)) {
+                small_[size_++] = c;
+                return;
+            }
+            large_.assign(small_, size_);
+            spilled_ = true;
+        }
+        large_.push_back(c);
+    }
+    const char* Begin() const { return spilled_ ? large_.data() : small_; }
+    const char* End() const { return spilled_ ? large_.data() + large_.size() : small_ + size_; }
+
+private:
+    char small_[64];
+    std::size_t size_ = 0;
+    bool spilled_ = false;
+    std::string large_;
+};
+
+// Blanks, tabs and line feeds may stand anywhere in a field and are passed over.
+bool IsPassedOver(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Reads the decimal number at the front of a field; a field without one reads 0. The number is
+// an optional sign, digits with at most one decimal point and an optional exponent ("e" or "E",
+// an optional sign and at least one digit); reading stops at the first character that cannot
+// continue it. A number beyond the double range is an overflow of the time text; one too small
+// for a double reads 0.
+double ReadFieldNumber(std::string_view field, std::string_view text) {
+    std::size_t at = 0;
+    auto peek = [&]() -> char {
+        while (at < field.size() && IsPassedOver(field[at])) {
+            ++at;
+        }
+        return at < field.size() ? field[at] : '\0';
+    };
+
+    NumberChars number;
+    char c = peek();
+    bool negative = false;
+    if (c == '+' || c == '-') {
+        negative = c == '-';
+        if (negative) {
+            number.Push('-');
+        }
+        ++at;
+        c = peek();
+    }
+
+    // The magnitude is followed along so that a value the double cannot hold can be told as too
+    // large or too small: the significant integer digits, or else the zeros that open the
+    // fraction.
+    bool hasDigits = false;
+    bool hasPoint = false;
+    bool hasNonZero = false;
+    long long integerDigits = 0;
+    long long fractionZeros = 0;
+    for (;; c = peek()) {
+        if (IsDigit(c)) {
+            hasDigits = true;
+            if (!hasPoint) {
+                if (c != '0' || integerDigits > 0) {
+                    ++integerDigits;
+                }
+            } else if (!hasNonZero && c == '0') {
+                ++fractionZeros;
+            }
+            hasNonZero = hasNonZero || c != '0';
+        } else if (c == '.' && !hasPoint) {
+            hasPoint = true;
+        } else {
+            break;
+        }
+        number.Push(c);
+        ++at;
+    }
+    if (!hasDigits) {
+        return 0.0;
+    }
+
+    long long exponent = 0;
+    if (c == 'e' || c == 'E') {
+        ++at;
+        char e = peek();
+        bool negativeExponent = false;
+        if (e == '+' || e == '-') {
+            negativeExponent = e == '-';
+            ++at;
+            e = peek();
+        }
+        // Without a digit the exponent is no part of the number, which ends before the "e".
+        if (IsDigit(e)) {
+            number.Push('e');
+            if (negativeExponent) {
+                number.Push('-');
+            }
+            constexpr long long kExponentCap = 1'000'000'000;
+            for (; IsDigit(e); ++at, e = peek()) {
+                number.Push(e);
+                exponent = std::min(exponent * 10 + (e - '0'), kExponentCap);
+            }
+            if (negativeExponent) {
+                exponent = -exponent;
+            }
+        }
+    }
+
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(number.Begin(), number.End(), value);
+    (void)end;
+    if (error == std::errc::result_out_of_range) {
+        // Decimal exponent of the leading significant digit.
+        const long long magnitude =
+            integerDigits > 0 ? integerDigits - 1 + exponent : exponent - fractionZeros - 1;
+        if (magnitude > 0) {
+            ThrowOutOfRange(text);
+        }
+        return negative ? -0.0 : 0.0;
+    }
+    return value;
+}
+
+// Rounds to the nearest integer, a half to the even neighbour. Independent of the
+// floating-point rounding mode.
+double RoundHalfEven(double x) {
+    const double nearest = std::round(x); // halves away from zero
+    if (std::fabs(nearest - x) == 0.5) {
+        return 2.0 * std::round(x / 2.0);
+    }
+    return nearest;
+}
+
+// Adds value × factor to the running total in double precision and brings the sum back to a
+// millisecond count.
+Millis AddToTotal(Millis total, double value, double factor, std::string_view text) {
+    const double sum = value * factor + static_cast<double>(total);
+    if (!std::isfinite(sum)) {
+        ThrowOutOfRange(text);
+    }
+    const double rounded = RoundHalfEven(sum);
+    if (rounded < kMinMillis || rounded > kMaxMillis) {
+        ThrowOutOfRange(text);
+    }
+    return static_cast<Millis>(rounded);
+}
+
+} // namespace
+
+Millis ParseTimeText(std::string_view text) {
+    struct Field {
+        char letter;
+        double factor;
+    };
+    static constexpr Field kFields[] = {
+        {'h', kMillisPerHour}, {'m', kMillisPerMinute}, {'s', kMillisPerSecond}};
+
+    // The part of the text still to be read. When the character dropped after a letter lies
+    // above U+FFFF only the first of its two 16-bit units is dropped: the second stays in front
+    // of the rest as a unit of its own that is neither a digit nor a blank.
+    std::string_view rest = text;
+    bool halfCharFirst = false;
+    Millis total = 0;
+
+    for (const Field& field : kFields) {
+        const std::size_t letterAt = rest.find(field.letter);
+        if (letterAt == std::string_view::npos) {
+            ThrowMissingLetter(text, field.letter);
+        }
+        const std::size_t position =
+            (halfCharFirst ? 1 : 0) + CountUnits(rest.substr(0, letterAt), kLastLetterPosition) + 1;
+        if (position > kLastLetterPosition) {
+            ThrowLetterTooFar(text, field.letter);
+        }
+
+        // A field that opens with the leftover half of a character has no leading number.
+        const double value = halfCharFirst ? 0.0 : ReadFieldNumber(rest.substr(0, letterAt), text);
+        total = AddToTotal(total, value, field.factor, text);
+
+        // Drop the letter and the one character after it, whatever that is.
+        std::size_t next = letterAt + 1;
+        halfCharFirst = false;
+        if (next < rest.size()) {
+            const TextChar separator = CharAt(rest, next);
+            next += separator.bytes;
+            halfCharFirst = separator.units == 2;
+        }
+        rest.remove_prefix(next);
+    }
+
+    const double value = halfCharFirst ? 0.0 : ReadFieldNumber(rest, text);
+    return AddToTotal(total, value, 1.0, text);
+}
+
+std::string FormatTime(Millis count) {
+    // Floor division, so that the remainder is never negative.
+    std::int32_t hours = count / kMillisPerHour;
+    std::int32_t rest = count % kMillisPerHour;
+    if (rest < 0) {
+        --hours;
+        rest += kMillisPerHour;
+    }
+    if (static_cast<std::int64_t>(hours) * kMillisPerHour <
+        std::numeric_limits<std::int32_t>::min()) {
+        throw TimeOverflow("the time " + std::to_string(count) +
+                           " ms is too far before the start of the timeline to be written; the "
+                           "earliest time that can be written is -2145600000 ms");
+    }
+    const std::int32_t minutes = rest / kMillisPerMinute;
+    rest -= minutes * kMillisPerMinute;
+    const std::int32_t seconds = rest / kMillisPerSecond;
+    rest -= seconds * kMillisPerSecond;
+
+    // Longest text: "-596h 00m 00s 000".
+    char buffer[24];
+    char* out = std::to_chars(buffer, buffer + 8, hours).ptr;
+    auto append = [&out](char c) { *out++ = c; };
+    append('h');
+    append(' ');
+    append(static_cast<char>('0' + minutes / 10));
+    append(static_cast<char>('0' + minutes % 10));
+    append('m');
+    append(' ');
+    append(static_cast<char>('0' + seconds / 10));
+    append(static_cast<char>('0' + seconds % 10));
+    append('s');
+    append(' ');
+    append(static_cast<char>('0' + rest / 100));
+    append(static_cast<char>('0' + rest / 10 % 10));
+    append(static_cast<char>('0' + rest % 10));
+    return std::string(buffer, out);
+}
+
+} // namespace kestrova
