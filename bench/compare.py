@@ -1,0 +1,70 @@
+#!/usr/bin/env python3
+"""Times build/kpjcheck against `xmllint --noout` on generated projects.
+
+Reading the file is the floor no checker can go below, so each row gives the ratio of the
+median wall times and of the peak resident memories (both measured here, in the same run).
+Usage: bench/compare.py [--runs N] [--sizes 1000,10000,...] [--shapes reversed,...] [--build DIR]
+"""
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SHAPES = ["ascending", "reversed", "holes", "overlap", "layers"]
+
+
+def measure(command):
+    """Wall time in seconds and peak resident memory in KiB of one run of command."""
+    started = time.perf_counter()
+    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(process.pid, 0)
+    elapsed = time.perf_counter() - started
+    code = os.waitstatus_to_exitcode(status)
+    if code not in (0, 1):
+        sys.exit(f"{command[0]} failed with status {code} on {command[-1]}")
+    return elapsed, usage.ru_maxrss
+
+
+def median_of(command, runs):
+    samples = [measure(command) for _ in range(runs)]
+    return statistics.median(s[0] for s in samples), max(s[1] for s in samples)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--sizes", default="1000,10000,100000,1000000")
+    parser.add_argument("--shapes", default=",".join(SHAPES))
+    parser.add_argument("--build", default=os.path.join(HERE, "..", "build"))
+    args = parser.parse_args()
+    checker = os.path.abspath(os.path.join(args.build, "kpjcheck"))
+    if not os.access(checker, os.X_OK):
+        sys.exit(f"{checker} not found: build the project first")
+
+    print("| shape | items | file MB | kpjcheck s | xmllint s | time ratio "
+          "| kpjcheck MiB | xmllint MiB | memory ratio |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|")
+    with tempfile.TemporaryDirectory() as folder:
+        for size in (int(s) for s in args.sizes.split(",")):
+            for shape in args.shapes.split(","):
+                project = os.path.join(folder, f"{shape}-{size}.kpj")
+                subprocess.run([sys.executable, os.path.join(HERE, "generate_project.py"),
+                                shape, str(size), project], check=True)
+                runs = args.runs if size < 1000000 else max(1, min(args.runs, 3))
+                ours, our_memory = median_of([checker, project], runs)
+                floor, floor_memory = median_of(["xmllint", "--noout", project], runs)
+                megabytes = os.path.getsize(project) / 1e6
+                print(f"| {shape} | {size:,} | {megabytes:.1f} | {ours:.3f} | {floor:.3f} "
+                      f"| {ours / floor:.2f} | {our_memory / 1024:.1f} | {floor_memory / 1024:.1f} "
+                      f"| {our_memory / floor_memory:.2f} |", flush=True)
+                os.remove(project)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
