@@ -17,63 +17,90 @@ namespace {
 constexpr std::size_t kChunkSize = 1 << 20;
 constexpr int kCandidateCount = 256;
 
+// Appends the text with every plain declaration rewritten. Declarations never overlap: each one
+// holds a single "<".
+void AppendRewritten(std::string_view text, std::string& out) {
+    for (std::size_t found; (found = text.find(kPlainDeclaration)) != std::string_view::npos;) {
+        out.append(text.substr(0, found));
+        out += kLatin1Declaration;
+        text.remove_prefix(found + kPlainDeclaration.size());
+    }
+    out.append(text);
+}
+
+const char* Find(const char* from, const char* to, char wanted) {
+    const void* found = std::memchr(from, wanted, static_cast<std::size_t>(to - from));
+    return found != nullptr ? static_cast<const char*>(found) : to;
+}
+
 // Rewrites the project text as it streams through: a line ends at LF, CR LF or a lone CR and is
-// written back with CR LF; the plain declaration becomes the ISO-8859-1 one. A very long line
-// is passed on in pieces, holding back only what could still be the start of a declaration.
+// written back with CR LF; the plain declaration becomes the ISO-8859-1 one. A line that runs
+// on past the end of a chunk is held until its end arrives; a very long one is passed on in
+// pieces, holding back only what could still be the start of a declaration.
 class LineRewriter {
 public:
     explicit LineRewriter(std::string& out) : out_(out) {}
 
     void feed(std::string_view bytes) {
-        std::size_t at = 0;
-        if (afterCarriageReturn_ && !bytes.empty() && bytes.front() == '\n')
-            at = 1;
+        const char* at = bytes.data();
+        const char* const end = at + bytes.size();
+        if (afterCarriageReturn_ && at < end && *at == '\n')
+            ++at;
         afterCarriageReturn_ = false;
-        while (at < bytes.size()) {
-            const std::size_t lineEnd = bytes.find_first_of("\r\n", at);
-            if (lineEnd == std::string_view::npos) {
-                line_.append(bytes.substr(at));
+        const char* lineFeed = nullptr; // the next LF, found once for all the CRs before it
+        while (at < end) {
+            if (lineFeed == nullptr || lineFeed < at)
+                lineFeed = Find(at, end, '\n');
+            const char* const lineEnd = Find(at, lineFeed, '\r');
+            if (lineEnd == end) {
+                line_.append(at, end);
                 lineOpen_ = true;
                 break;
             }
-            line_.append(bytes.substr(at, lineEnd - at));
-            endLine();
+            endLine(std::string_view(at, static_cast<std::size_t>(lineEnd - at)));
             at = lineEnd + 1;
-            if (bytes[lineEnd] == '\r') {
-                if (at == bytes.size())
+            if (*lineEnd == '\r') {
+                if (at == end)
                     afterCarriageReturn_ = true;
-                else if (bytes[at] == '\n')
+                else if (*at == '\n')
                     ++at;
             }
         }
         if (line_.size() > kChunkSize)
-            passOn(kPlainDeclaration.size() - 1);
+            passOnHeldText();
     }
 
     // A last line without a line end still gets one.
     void finish() {
         if (lineOpen_)
-            endLine();
+            endLine({});
     }
 
 private:
-    void endLine() {
-        passOn(0);
+    void endLine(std::string_view rest) {
+        if (line_.empty()) {
+            AppendRewritten(rest, out_);
+        } else {
+            line_.append(rest);
+            AppendRewritten(line_, out_);
+            line_.clear();
+        }
         out_ += "\r\n";
         lineOpen_ = false;
     }
 
-    // Writes the held line text with its declarations rewritten, keeping back `keep` bytes.
-    void passOn(std::size_t keep) {
-        std::size_t at = 0;
-        for (std::size_t found; (found = line_.find(kPlainDeclaration, at)) != std::string::npos;
-             at = found + kPlainDeclaration.size()) {
-            out_.append(line_, at, found - at);
+    void passOnHeldText() {
+        const std::size_t keep = kPlainDeclaration.size() - 1;
+        std::string_view held = line_;
+        std::size_t done = 0;
+        for (std::size_t found; (found = held.find(kPlainDeclaration, done)) != std::string_view::npos;
+             done = found + kPlainDeclaration.size()) {
+            out_.append(held.substr(done, found - done));
             out_ += kLatin1Declaration;
         }
-        const std::size_t kept = std::min(keep, line_.size() - at);
-        out_.append(line_, at, line_.size() - at - kept);
-        line_.erase(0, line_.size() - kept);
+        const std::size_t passed = std::max(done, held.size() - std::min(keep, held.size()));
+        out_.append(held.substr(done, passed - done));
+        line_.erase(0, passed);
     }
 
     std::string& out_;

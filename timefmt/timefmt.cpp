@@ -170,6 +170,14 @@ bool IsDigit(char c) {
 // continue it. A number beyond the double range is an overflow of the time text; one too small
 // for a double reads 0.
 double ReadFieldNumber(std::string_view field, std::string_view text) {
+    // The usual field is a few plain digits ("05", "004"): read them directly.
+    if (!field.empty() && field.size() <= 9 && std::all_of(field.begin(), field.end(), IsDigit)) {
+        std::int32_t value = 0;
+        for (const char digit : field) {
+            value = value * 10 + (digit - '0');
+        }
+        return value;
+    }
     std::size_t at = 0;
     auto peek = [&]() -> char {
         while (at < field.size() && IsPassedOver(field[at])) {
