@@ -94,7 +94,7 @@ private:
     }
 
     CheckOutcome stopped(const std::string& reason) {
-        report_.appendLine("Check stopped: " + OnOneLine(reason));
+        report_.appendStopLine("Check stopped: " + OnOneLine(reason));
         showReport();
         ports_.messages.showMessage(reason);
         return {CheckStatus::Stopped, reason};

@@ -10,6 +10,11 @@ void ReportText::appendLine(std::string_view line) {
     text_ += line;
 }
 
+void ReportText::appendStopLine(std::string_view line) {
+    text_ += "\r\n";
+    text_ += line;
+}
+
 void ReportText::appendLineBreak() {
     makeRoom(2);
     text_ += "\r\n";

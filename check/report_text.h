@@ -18,6 +18,9 @@ public:
     // Both throw DocumentProblem when the report would pass kLimit.
     void appendLine(std::string_view line);
     void appendLineBreak();
+    // The line that ends a stopped check goes in whatever the size, so that the report always
+    // says why it ends.
+    void appendStopLine(std::string_view line);
     const std::string& text() const { return text_; }
 
 private:

@@ -177,8 +177,10 @@ std::size_t CandidateIndex(std::string_view name) {
     return index;
 }
 
+// Without O_NONBLOCK, a named pipe of a candidate's name would hold the probe until some other
+// process opened it for writing.
 bool CanOpenForReading(const std::filesystem::path& candidate) {
-    const int fd = ::open(candidate.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(candidate.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     ::close(fd);

@@ -1,0 +1,182 @@
+// kpjcheck: one check per file, reports on standard output, messages on standard error, and
+// the exit status that sums up all files.
+
+#include "cli/kpjcheck.h"
+#include "tests/check/check_test_support.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace kestrova {
+namespace {
+
+using namespace testing_support;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+ToolRun RunTool(const std::vector<std::string>& arguments) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = RunKpjcheck(arguments, out, err);
+    return {status, out.str(), err.str()};
+}
+
+// Project files copied from the fixtures into a temporary folder, where the tool makes its
+// working copies.
+class Kpjcheck : public testing::Test {
+protected:
+    std::string project(const std::string& fixture) {
+        const auto path = folder_ / fixture;
+        WriteBytes(path, ReadBytes(FixturePath(fixture)));
+        return path.string();
+    }
+
+    TempFolder folder_;
+};
+
+TEST_F(Kpjcheck, cleanProjectPrintsTheReportLineByLineAndExitsZero) {
+    const std::string clean = project("clean_two_layers.kpj");
+    const ToolRun run = RunTool({clean});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "\nReporting on " + clean +
+                           "\n\nLayers:\n 1: \tMain camera\n 2: \tTitles\n\nNo errors found\n");
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(folder_.entries(), std::set<std::string>{"clean_two_layers.kpj"});
+}
+
+TEST_F(Kpjcheck, findingsExitOneWithWarningsEachFollowedByAnEmptyLine) {
+    const std::string findings = project("survey_output_order.kpj");
+    const ToolRun run = RunTool({findings});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "\nReporting on " + findings +
+                           "\n\nLayers:\n\tWARNING - Zero length item at 0h 00m 02s 000\n\n"
+                           "\tWARNING - Negative length item from 0h 00m 05s 000 to 0h 00m 03s 000\n\n"
+                           " 1: \tInterview\n 2: \tOuttakes\t - SCRAPPED\n\n"
+                           "Gap on timeline from:  0h 00m 00s 000  to:  0h 00m 02s 000\n"
+                           "Gap on timeline from:  0h 00m 02s 000  to:  0h 00m 03s 000\n");
+    EXPECT_EQ(run.err, "");
+}
+
+TEST_F(Kpjcheck, parseErrorGoesToStandardErrorBehindThePath) {
+    const std::string malformed = project("malformed.kpj");
+    const ToolRun run = RunTool({malformed});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "\nReporting on " + malformed +
+                           "\n\nThere is an error in this file - it may be from an earlier version of "
+                           "Kestrova\n - this may not effect the build in Kestrova but stops this "
+                           "program from checking further.\n");
+    EXPECT_THAT(run.err, StartsWith(malformed + ": "));
+    EXPECT_TRUE(run.err.ends_with("\n5\n")) << run.err;
+    EXPECT_EQ(run.err.find('\r'), std::string::npos);
+}
+
+TEST_F(Kpjcheck, missingFileIsReportedAsStoppedAndExitsTwo) {
+    const std::string missing = (folder_ / "missing.kpj").string();
+    const ToolRun run = RunTool({missing});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_THAT(run.out, StartsWith("\nCheck stopped: "));
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
+    EXPECT_THAT(run.err, StartsWith(missing + ": "));
+    EXPECT_THAT(run.err, HasSubstr(missing + "\""));
+    EXPECT_TRUE(folder_.entries().empty());
+}
+
+struct Several {
+    std::vector<std::string> fixtures;
+    int status;
+};
+
+void PrintTo(const Several& s, std::ostream* os) {
+    for (const std::string& f : s.fixtures)
+        *os << f << ' ';
+}
+
+class KpjcheckSeveral : public Kpjcheck, public testing::WithParamInterface<Several> {};
+
+TEST_P(KpjcheckSeveral, reportsEveryFileInOrderAndTheHighestStatusWins) {
+    std::vector<std::string> paths;
+    for (const std::string& fixture : GetParam().fixtures)
+        paths.push_back(fixture == "missing.kpj" ? (folder_ / fixture).string() : project(fixture));
+    const ToolRun run = RunTool(paths);
+    EXPECT_EQ(run.status, GetParam().status);
+    std::size_t at = 0;
+    for (const std::string& path : paths) {
+        const std::size_t header = run.out.find("\nReporting on " + path + "\n", at);
+        const std::size_t stop = run.out.find("\nCheck stopped: ", at);
+        ASSERT_TRUE(header != std::string::npos || stop != std::string::npos) << path;
+        at = std::min(header, stop) + 1;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, KpjcheckSeveral,
+    testing::Values(Several{{"clean_two_layers.kpj", "empty_multilayer.kpj"}, 0},
+                    Several{{"clean_two_layers.kpj", "gap_only_audio.kpj"}, 1},
+                    Several{{"gap_only_audio.kpj", "clean_two_layers.kpj"}, 1},
+                    Several{{"malformed.kpj", "clean_two_layers.kpj"}, 2},
+                    Several{{"gap_hole_between_items.kpj", "unreadable_time.kpj", "empty_multilayer.kpj"}, 2},
+                    Several{{"clean_two_layers.kpj", "gap_only_audio.kpj", "missing.kpj"}, 2},
+                    Several{{"clean_two_layers.kpj", "clean_two_layers.kpj"}, 0}));
+
+// The current directory has no free name left: a project in a subfolder is still checked,
+// since its copy goes beside it, and one named without a folder gets its copy right here.
+TEST_F(Kpjcheck, headerNamesThePathAsGivenAndTheCopyGoesBesideTheProject) {
+    std::filesystem::create_directory(folder_ / "sub");
+    WriteBytes(folder_ / "sub" / "clean.kpj", ReadBytes(FixturePath("clean_two_layers.kpj")));
+    WriteBytes(folder_ / "clean.kpj", ReadBytes(FixturePath("clean_two_layers.kpj")));
+    for (const std::string& name : AllCandidateNames())
+        WriteBytes(folder_ / name, "");
+    CurrentDirectoryGuard inFolder(folder_.path());
+
+    const ToolRun inSub = RunTool({"sub/clean.kpj"});
+    EXPECT_EQ(inSub.status, 0) << inSub.err;
+    EXPECT_THAT(inSub.out, StartsWith("\nReporting on sub/clean.kpj\n"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_ / "sub"),
+                            std::filesystem::directory_iterator()), 1);
+
+    const ToolRun here = RunTool({"clean.kpj"});
+    EXPECT_EQ(here.status, 2);
+    EXPECT_THAT(here.err, StartsWith("clean.kpj: "));
+    EXPECT_THAT(here.err, HasSubstr(std::filesystem::canonical(folder_.path()).string()));
+    EXPECT_EQ(folder_.entries().size(), 258u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Options
+
+TEST(KpjcheckOptions, helpAndVersionPrintToStandardOutputAndExitZero) {
+    const ToolRun help = RunTool({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_THAT(help.out, StartsWith("Usage: kpjcheck FILE..."));
+    EXPECT_EQ(help.err, "");
+
+    const ToolRun version = RunTool({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "kpjcheck 1.2.0\n");
+    EXPECT_EQ(version.err, "");
+}
+
+TEST(KpjcheckOptions, missingFileOrUnknownOptionShowsUsageOnStandardErrorAndExitsTwo) {
+    const std::string clean = FixturePath("clean_two_layers.kpj");
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {}, {"--frobnicate"}, {"-x", clean}, {clean, "--verbose"}}) {
+        const ToolRun run = RunTool(arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "") << "no file is checked";
+        EXPECT_THAT(run.err, HasSubstr("Usage: kpjcheck FILE..."));
+    }
+}
+
+} // namespace
+} // namespace kestrova
