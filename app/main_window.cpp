@@ -1,0 +1,104 @@
+#include "app/main_window.h"
+
+#include "about/frm_about.h"
+#include "app/app_icon.h"
+#include "check/check_run.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTextOption>
+
+#include <exception>
+
+namespace kestrova::app {
+namespace {
+
+// Client area below the menu bar, and where its top-left corner stands on the screen.
+constexpr int kClientWidth = 478;
+constexpr int kClientHeight = 330;
+constexpr int kClientLeft = 248;
+constexpr int kClientTop = 225;
+
+} // namespace
+
+main::main()
+    : lstReports(new QPlainTextEdit), dlgOpen(this), report_(*lstReports), messages_(this),
+      printers_(&systemPrinters_), registry_(&about::PlatformRegistry()),
+      launcher_(&about::PlatformLauncher())
+{
+    setObjectName(QStringLiteral("main"));
+    setWindowTitle(QStringLiteral("Kestrova Timeline Checker"));
+    setWindowIcon(ApplicationIcon());
+
+    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuFileOpen = mnuFile->addAction(QStringLiteral("&Open"));
+    mnuFileOpen->setObjectName(QStringLiteral("mnuFileOpen"));
+    mnuFileOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    Print = mnuFile->addAction(QStringLiteral("&Print"));
+    Print->setObjectName(QStringLiteral("Print"));
+    Print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelpAbout = mnuHelp->addAction(QStringLiteral("&About"));
+    mnuHelpAbout->setObjectName(QStringLiteral("mnuHelpAbout"));
+    connect(mnuFileOpen, &QAction::triggered, this, &main::mnuFileOpen_Click);
+    connect(Print, &QAction::triggered, this, &main::Print_Click);
+    connect(mnuHelpAbout, &QAction::triggered, this, &main::mnuHelpAbout_Click);
+
+    // The client area holds the report box at a fixed place; nothing lays it out again when
+    // the window is resized.
+    auto* client = new QWidget;
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+    lstReports->setParent(client);
+    lstReports->setObjectName(QStringLiteral("lstReports"));
+    lstReports->setGeometry(16, 16, 433, 257);
+    lstReports->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    lstReports->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    lstReports->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lstReports->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    lstReports->setReadOnly(false);
+    lstReports->setFocus();
+
+    const int menuHeight = menuBar()->isNativeMenuBar() ? 0 : menuBar()->sizeHint().height();
+    setGeometry(kClientLeft, kClientTop - menuHeight, kClientWidth, kClientHeight + menuHeight);
+}
+
+template <typename Command>
+void main::runCommand(Command&& command)
+{
+    // A command that fails in a way nobody foresaw tells the user and leaves the window and
+    // its report as they are, rather than taking the program down.
+    try {
+        command();
+    } catch (const std::exception& failure) {
+        messages_.showMessage(std::string("The command could not be completed:\r\n") + failure.what());
+    } catch (...) {
+        messages_.showMessage("The command could not be completed.");
+    }
+}
+
+void main::mnuFileOpen_Click()
+{
+    runCommand([this] {
+        RunCheck(CheckPorts{dlgOpen, messages_, report_, random_, WorkingCopyPlace::CurrentDirectory});
+    });
+}
+
+void main::Print_Click()
+{
+    runCommand([this] { PrintReportCommand(report_.text(), *printers_, messages_); });
+}
+
+void main::mnuHelpAbout_Click()
+{
+    runCommand([this] {
+        about::frmAbout dialog(this, messages_, *registry_, *launcher_);
+        dialog.exec();
+    });
+}
+
+} // namespace kestrova::app

@@ -1,0 +1,311 @@
+// The main window: its menus and layout, and its three commands run through the window.
+
+#include "app/main_window.h"
+
+#include "about/frm_about.h"
+#include "check/check_run.h"
+#include "gui_test_support.h"
+#include "recording_messages.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace kestrova::app {
+namespace {
+
+class ScriptedFile final : public FileSelection {
+public:
+    explicit ScriptedFile(std::string path) : path_(std::move(path)) {}
+    std::optional<std::string> chooseProjectFile() override { return path_; }
+
+private:
+    std::string path_;
+};
+
+class PdfPrinters final : public PrinterSource {
+public:
+    explicit PdfPrinters(QString path) : path_(std::move(path)) {}
+    std::unique_ptr<QPrinter> defaultPrinter() override
+    {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(path_);
+        return printer;
+    }
+
+private:
+    QString path_;
+};
+
+// A registry without keys, as on a machine without the System Information tool.
+class EmptyRegistry final : public about::Registry {
+public:
+    long OpenKey(std::uint32_t, const std::string&, std::uint32_t, std::uint32_t, about::RegistryKey&) override
+    {
+        return 2;
+    }
+    long QueryValue(about::RegistryKey, const std::string&, std::uint32_t&, unsigned char*, std::uint32_t&) override
+    {
+        return 6;
+    }
+    long CloseKey(about::RegistryKey) override { return 6; }
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder_.isValid());
+        startDirectory_ = QDir::currentPath();
+        for (const char* name : {"two_layers.kpj", "not_xml.kpj"}) {
+            ASSERT_TRUE(QFile::copy(QStringLiteral(KESTROVA_TEST_DATA "/app/") + QString::fromLatin1(name),
+                                    folder_.filePath(QString::fromLatin1(name))));
+        }
+    }
+    void TearDown() override { QDir::setCurrent(startDirectory_); }
+
+    QString project(const char* name) const { return folder_.filePath(QString::fromLatin1(name)); }
+    QStringList filesInFolder() const { return QDir(folder_.path()).entryList(QDir::Files, QDir::Name); }
+
+    QTemporaryDir folder_;
+    QString startDirectory_;
+};
+
+TEST_F(MainWindowTest, MenuBarHoldsFileOpenPrintAndHelpAboutOnly)
+{
+    main w;
+    const QList<QAction*> bar = w.menuBar()->actions();
+    ASSERT_EQ(bar.size(), 2);
+    EXPECT_EQ(bar[0]->menu(), w.mnuFile);
+    EXPECT_EQ(bar[1]->menu(), w.mnuHelp);
+    EXPECT_EQ(w.mnuFile->title(), QStringLiteral("&File"));
+    EXPECT_EQ(w.mnuHelp->title(), QStringLiteral("&Help"));
+    EXPECT_EQ(w.mnuFile->actions(), (QList<QAction*>{w.mnuFileOpen, w.Print}));
+    EXPECT_EQ(w.mnuHelp->actions(), QList<QAction*>{w.mnuHelpAbout});
+    EXPECT_EQ(w.mnuFileOpen->text(), QStringLiteral("&Open"));
+    EXPECT_EQ(w.Print->text(), QStringLiteral("&Print"));
+    EXPECT_EQ(w.mnuHelpAbout->text(), QStringLiteral("&About"));
+    EXPECT_EQ(w.mnuFileOpen->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    EXPECT_EQ(w.Print->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
+    EXPECT_TRUE(w.mnuHelpAbout->shortcut().isEmpty());
+    for (QAction* item : {w.mnuFileOpen, w.Print, w.mnuHelpAbout}) {
+        EXPECT_TRUE(item->isEnabled());
+        EXPECT_TRUE(item->isVisible());
+        EXPECT_FALSE(item->isCheckable());
+    }
+    EXPECT_EQ(w.objectName(), QStringLiteral("main"));
+}
+
+TEST_F(MainWindowTest, OpensWithItsCaptionPlaceSizeAndAnEmptyFocusedReportBox)
+{
+    main w;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Kestrova Timeline Checker"));
+    EXPECT_FALSE(w.windowIcon().isNull());
+    EXPECT_EQ(w.centralWidget()->mapToGlobal(QPoint(0, 0)), QPoint(248, 225));
+    EXPECT_EQ(w.centralWidget()->size(), QSize(478, 330));
+    EXPECT_EQ(w.lstReports->geometry(), QRect(16, 16, 433, 257));
+    EXPECT_EQ(w.lstReports->toPlainText(), QString());
+    EXPECT_FALSE(w.lstReports->isReadOnly());
+    EXPECT_EQ(w.lstReports->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_EQ(w.lstReports->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_NE(w.lstReports->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(QApplication::focusWidget(), w.lstReports);
+    EXPECT_FALSE(w.isMaximized());
+    EXPECT_FALSE(w.isMinimized());
+}
+
+TEST_F(MainWindowTest, ReportBoxKeepsItsPlaceWhenTheWindowIsResizedOrMaximized)
+{
+    main w;
+    w.show();
+    w.resize(900, 700);
+    QTest::qWait(20);
+    EXPECT_EQ(w.lstReports->geometry(), QRect(16, 16, 433, 257));
+    w.resize(200, 150);
+    QTest::qWait(20);
+    EXPECT_EQ(w.lstReports->geometry(), QRect(16, 16, 433, 257));
+    w.showMaximized();
+    QTest::qWait(20);
+    EXPECT_EQ(w.lstReports->geometry(), QRect(16, 16, 433, 257));
+}
+
+TEST_F(MainWindowTest, CtrlOAndCtrlPRunOpenAndPrint)
+{
+    main w;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.dlgOpen.setNextCancel();
+    QTest::keyClick(w.lstReports, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(w.dlgOpen.timesAsked(), 1);
+    w.messages().answerNextWithOk();
+    QTest::keyClick(w.lstReports, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(w.messages().shownTexts(), std::vector<std::string>{"Nothing to print!"});
+}
+
+TEST_F(MainWindowTest, CheckRunInTheWindowGivesTheSameReportAsTheCheckOnItsOwn)
+{
+    const std::string path = QDir::toNativeSeparators(project("two_layers.kpj")).toStdString();
+    StringReportBox expected;
+    {
+        ScriptedFile file(path);
+        testing::RecordingMessages messages;
+        UnseededRandom random;
+        RunCheck(CheckPorts{file, messages, expected, random, WorkingCopyPlace::ProjectFolder});
+        ASSERT_TRUE(messages.texts.empty());
+    }
+
+    main w;
+    w.dlgOpen.setNextFileName(project("two_layers.kpj"));
+    w.mnuFileOpen->trigger();
+    EXPECT_EQ(w.reportBox().text(), expected.text());
+    EXPECT_TRUE(w.messages().shownTexts().empty());
+    EXPECT_EQ(w.reportBox().text().rfind("\r\nReporting on " + path + "\r\n", 0), 0u);
+    EXPECT_NE(w.reportBox().text().find("Caf\xC3\xA9 video"), std::string::npos);
+    EXPECT_EQ(QDir(QDir::currentPath()).canonicalPath(), QDir(folder_.path()).canonicalPath());
+    EXPECT_EQ(filesInFolder(), (QStringList{"not_xml.kpj", "two_layers.kpj"})) << "working copy left behind";
+
+    // A second run replaces the report completely.
+    w.dlgOpen.setNextFileName(project("two_layers.kpj"));
+    w.mnuFileOpen->trigger();
+    EXPECT_EQ(w.reportBox().text(), expected.text());
+}
+
+TEST_F(MainWindowTest, CancellingTheOpenDialogKeepsThePreviousReportAndMakesNoFile)
+{
+    main w;
+    w.reportBox().setText("\r\nprevious report");
+    QDir::setCurrent(folder_.path());
+    w.dlgOpen.setNextCancel();
+    w.mnuFileOpen->trigger();
+    EXPECT_EQ(w.reportBox().text(), "\r\nprevious report");
+    EXPECT_EQ(filesInFolder(), (QStringList{"not_xml.kpj", "two_layers.kpj"}));
+    EXPECT_TRUE(w.messages().shownTexts().empty());
+}
+
+TEST_F(MainWindowTest, ParseErrorIsShownWhileTheBoxHoldsTheHeader)
+{
+    main w;
+    w.show();
+    const std::string path = QDir::toNativeSeparators(project("not_xml.kpj")).toStdString();
+    std::string boxWhileShown;
+    QString caption;
+    testing::WhenModalOpens([&](QWidget* modal) {
+        boxWhileShown = w.reportBox().text();
+        caption = modal->windowTitle();
+        modal->close();
+    });
+    w.dlgOpen.setNextFileName(project("not_xml.kpj"));
+    w.mnuFileOpen->trigger();
+
+    EXPECT_EQ(boxWhileShown, "\r\nReporting on " + path + "\r\n");
+    EXPECT_EQ(caption, QStringLiteral("Kestrova Checker"));
+    ASSERT_EQ(w.messages().shownTexts().size(), 1u);
+    const std::string& message = w.messages().shownTexts()[0];
+    const auto lineBreak = message.rfind("\r\n");
+    ASSERT_NE(lineBreak, std::string::npos);
+    EXPECT_FALSE(message.substr(lineBreak + 2).empty());
+    EXPECT_EQ(message.substr(lineBreak + 2).find_first_not_of("0123456789"), std::string::npos);
+    EXPECT_EQ(w.reportBox().text(),
+              "\r\nReporting on " + path +
+                  "\r\n\r\nThere is an error in this file - it may be from an earlier version of Kestrova"
+                  "\r\n - this may not effect the build in Kestrova but stops this program from checking "
+                  "further.");
+    EXPECT_EQ(filesInFolder(), (QStringList{"not_xml.kpj", "two_layers.kpj"}));
+}
+
+TEST_F(MainWindowTest, PrintWithAnEmptyBoxSaysNothingToPrint)
+{
+    main w;
+    const QString pdf = folder_.filePath(QStringLiteral("out.pdf"));
+    PdfPrinters printers(pdf);
+    w.usePrinters(printers);
+    w.messages().answerNextWithOk();
+    w.Print->trigger();
+    EXPECT_EQ(w.messages().shownTexts(), std::vector<std::string>{"Nothing to print!"});
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+}
+
+TEST_F(MainWindowTest, PrintPrintsTheReportAsTheUserEditedIt)
+{
+    main w;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.dlgOpen.setNextFileName(project("two_layers.kpj"));
+    w.mnuFileOpen->trigger();
+    w.lstReports->moveCursor(QTextCursor::End);
+    QTest::keyClick(w.lstReports, Qt::Key_Return);
+    QTest::keyClicks(w.lstReports, "Checked by Ann");
+
+    const QString pdf = folder_.filePath(QStringLiteral("out.pdf"));
+    PdfPrinters printers(pdf);
+    w.usePrinters(printers);
+    w.Print->trigger();
+    EXPECT_TRUE(w.messages().shownTexts().empty());
+    const QString text = testing::PdfText(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("Checked by Ann"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Titles"))) << text.toStdString();
+    EXPECT_TRUE(text.indexOf(QStringLiteral("Titles")) < text.indexOf(QStringLiteral("Checked by Ann")));
+}
+
+TEST_F(MainWindowTest, HelpAboutShowsAFreshAboutDialogModallyOwnedByTheWindow)
+{
+    main w;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    for (int showing = 0; showing < 2; ++showing) {
+        bool seen = false;
+        QString title;
+        QWidget* owner = nullptr;
+        bool windowBlocked = false;
+        testing::WhenModalOpens([&](QWidget* modal) {
+            auto* dialog = qobject_cast<about::frmAbout*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            seen = true;
+            title = dialog->windowTitle();
+            owner = dialog->parentWidget();
+            windowBlocked = QApplication::activeModalWidget() == dialog && dialog->isModal();
+            dialog->cmdOK->click();
+        });
+        w.mnuHelpAbout->trigger();
+        EXPECT_TRUE(seen);
+        EXPECT_EQ(title, QStringLiteral("About Kestrova Checker"));
+        EXPECT_EQ(owner, &w);
+        EXPECT_TRUE(windowBlocked);
+        EXPECT_TRUE(w.findChildren<about::frmAbout*>().isEmpty()) << "dialog not destroyed on close";
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+}
+
+TEST_F(MainWindowTest, SystemInfoWithoutTheToolSaysSoAndTheAboutDialogStaysOpen)
+{
+    main w;
+    EmptyRegistry registry;
+    w.useSystemInfo(registry, about::PlatformLauncher());
+    w.show();
+    w.messages().answerNextWithOk();
+    bool stillOpen = false;
+    testing::WhenModalOpens([&](QWidget* modal) {
+        auto* dialog = qobject_cast<about::frmAbout*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->cmdSysInfo->click();
+        stillOpen = dialog->isVisible();
+        dialog->cmdOK->click();
+    });
+    w.mnuHelpAbout->trigger();
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(w.messages().shownTexts(), std::vector<std::string>{"System Information Is Unavailable At This Time"});
+}
+
+} // namespace
+} // namespace kestrova::app

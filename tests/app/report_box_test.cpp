@@ -1,0 +1,108 @@
+// The report box gives back exactly the text it was given, and typed text with CR LF breaks.
+
+#include "app/report_box.h"
+
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace kestrova::app {
+namespace {
+
+std::string RoundTrip(const std::string& text)
+{
+    QPlainTextEdit box;
+    PlainTextReportBox report(box);
+    report.setText(text);
+    return report.text();
+}
+
+TEST(ReportBox, GivesBackEveryTextExactlyAsSet)
+{
+    const std::string cases[] = {
+        "",
+        "\r\nReporting on /tmp/a.kpj\r\n\r\nLayers:\r\n 1: \tVideo\r\n\r\nNo errors found",
+        "\r\n",
+        "\r\n\r\n\r\n",
+        "ends with a break\r\n",
+        "\tWARNING - Zero length item at 0h 00m 02s 000\r\n",
+        "layer with\na line feed inside",
+        "\n",
+        "\n\n\r\n\n",
+        "lone\rcarriage return",
+        "\r",
+        "\r\r\n\n\r",
+        "Caf\xC3\xA9 \xC3\x9F \xE2\x82\xAC \xF0\x9F\x8E\xAC",        // é ß € and a clapper board
+        "non\xC2\xA0" "breaking space",                            // U+00A0 must stay itself
+        "\xE2\x80\xA8 and \xE2\x80\xA9 written as characters",     // U+2028 and U+2029
+        "\xEE\x80\x80\xEE\x80\x8D\xEE\x80\x8E\xEE\x80\xA8x\xEE\x80\x80",         // the private-use characters we use
+        "\xEF\xB7\x90\xEF\xB7\x91",                               // U+FDD0 U+FDD1
+        "tab\tin\t\tline",
+    };
+    for (const std::string& text : cases) {
+        EXPECT_EQ(RoundTrip(text), text) << "text: " << ::testing::PrintToString(text);
+    }
+}
+
+TEST(ReportBox, ShowsCrLfAsLinesAndLoneLineFeedAsBreakInsideTheLine)
+{
+    QPlainTextEdit box;
+    PlainTextReportBox report(box);
+    report.setText("\r\nfirst\r\nname\nwith break");
+    EXPECT_EQ(box.document()->blockCount(), 3);
+    EXPECT_EQ(box.document()->findBlockByNumber(2).text(), QString::fromUtf8("name\u2028with break"));
+}
+
+TEST(ReportBox, KeepsLongLinesWhole)
+{
+    const std::string line(40000, 'x');
+    EXPECT_EQ(RoundTrip("\r\n" + line + "\r\nend"), "\r\n" + line + "\r\nend");
+}
+
+TEST(ReportBox, AppendingLineByLineKeepsEveryEarlierLine)
+{
+    QPlainTextEdit box;
+    PlainTextReportBox report(box);
+    report.setText("");
+    std::string expected;
+    for (int i = 0; i < 50; ++i) {
+        const std::string line = "line " + std::to_string(i) + (i % 7 == 0 ? "\r\n" : "");
+        report.setText(report.text() + "\r\n" + line);
+        expected += "\r\n" + line;
+    }
+    EXPECT_EQ(report.text(), expected);
+
+    // An appended LF that joins a lone CR at the end into CR LF changes the earlier line too.
+    report.setText("a\r");
+    report.setText(report.text() + "\nb");
+    EXPECT_EQ(report.text(), "a\r\nb");
+    EXPECT_EQ(box.document()->blockCount(), 2);
+}
+
+TEST(ReportBox, TypedTextComesBackWithCrLfLineBreaks)
+{
+    QPlainTextEdit box;
+    PlainTextReportBox report(box);
+    report.setText("\r\nold");
+    box.moveCursor(QTextCursor::End);
+    QTest::keyClick(&box, Qt::Key_Return);
+    QTest::keyClicks(&box, "typed");
+    QTest::keyClick(&box, Qt::Key_Return);
+    EXPECT_EQ(report.text(), "\r\nold\r\ntyped\r\n");
+}
+
+TEST(ReportBox, PastedTextWithAnyLineEndsBecomesCrLfLines)
+{
+    QPlainTextEdit box;
+    PlainTextReportBox report(box);
+    box.insertPlainText(QStringLiteral("a\r\nb\nc"));
+    EXPECT_EQ(report.text(), "a\r\nb\r\nc");
+}
+
+} // namespace
+} // namespace kestrova::app

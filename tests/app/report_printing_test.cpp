@@ -1,0 +1,259 @@
+// Report printing: the printed lines, the page read back from a PDF, and the messages for an
+// empty box and for printers that are missing, refuse the job or fail part way.
+
+#include "app/report_printing.h"
+
+#include "gui_test_support.h"
+#include "recording_messages.h"
+
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace kestrova::app {
+namespace {
+
+const QString kIndent(10, u' ');
+
+std::unique_ptr<QPrinter> PdfPrinter(const QString& path)
+{
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(path);
+    printer->setPageSize(QPageSize(QPageSize::A4));
+    return printer;
+}
+
+class PdfPrinters final : public PrinterSource {
+public:
+    explicit PdfPrinters(QString path) : path_(std::move(path)) {}
+    std::unique_ptr<QPrinter> defaultPrinter() override
+    {
+        ++asked;
+        return PdfPrinter(path_);
+    }
+    int asked = 0;
+
+private:
+    QString path_;
+};
+
+class NoPrinters final : public PrinterSource {
+public:
+    std::unique_ptr<QPrinter> defaultPrinter() override { return nullptr; }
+};
+
+// A printer whose page break fails, as a printer that goes away in the middle of a job does.
+class FailingPagePrinter final : public QPrinter {
+public:
+    bool newPage() override { return false; }
+};
+
+TEST(PrintedLines, IndentEveryReportLineAfterTwoEmptyLines)
+{
+    EXPECT_EQ(PrintedLines("\r\nReporting on /p.kpj\r\n\r\nLayers:\r\n\r\nNo errors found"),
+              (QStringList{"", "", kIndent, kIndent + "Reporting on /p.kpj", kIndent, kIndent + "Layers:",
+                           kIndent, kIndent + "No errors found"}));
+}
+
+TEST(PrintedLines, SplitOnlyAtCrLf)
+{
+    EXPECT_EQ(PrintedLines("\r\n"), (QStringList{"", "", kIndent, kIndent}));
+    EXPECT_EQ(PrintedLines("one line only"), (QStringList{"", "", kIndent + "one line only"}));
+    EXPECT_EQ(PrintedLines("ends\r\n"), (QStringList{"", "", kIndent + "ends", kIndent}));
+    EXPECT_EQ(PrintedLines("a\nb\rc\r\nd"), (QStringList{"", "", kIndent + "a\nb\rc", kIndent + "d"}));
+    EXPECT_EQ(PrintedLines("\r\r\n\n"), (QStringList{"", "", kIndent + "\r", kIndent + "\n"}));
+}
+
+TEST(PrintedLines, ExpandTabsToEveryEighthColumnOfTheReportLine)
+{
+    EXPECT_EQ(PrintedLines("\tW\r\n 1: \tVideo\r\n12345678\tx\r\n\xC3\xA9\tx"),
+              (QStringList{"", "", kIndent + "        W", kIndent + " 1:     Video",
+                           kIndent + "12345678        x", kIndent + QString::fromUtf8("\xC3\xA9       x")}));
+}
+
+TEST(PrintedLines, KeepLinesLongerThan32764CharactersWhole)
+{
+    const std::string exact(32764, 'a');
+    const std::string longer(40000, 'b');
+    const QStringList lines = PrintedLines(exact + "\r\n" + longer + "\r\nend");
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_EQ(lines[2], kIndent + QString(32764, u'a'));
+    EXPECT_EQ(lines[3], kIndent + QString(40000, u'b'));
+    EXPECT_EQ(lines[4], kIndent + "end");
+}
+
+class PrintToPdf : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(folder_.isValid()); }
+    QString pdf() const { return folder_.filePath(QStringLiteral("report.pdf")); }
+    QTemporaryDir folder_;
+};
+
+struct Word {
+    QString text;
+    double x = 0;
+    double y = 0;
+};
+
+// The words of the first page with their positions in points, read back with pdftotext.
+std::vector<Word> FirstPageWords(const QString& path)
+{
+    const QString html = testing::ToolOutput(QStringLiteral("pdftotext"),
+                                             {"-bbox", "-f", "1", "-l", "1", path, "-"});
+    static const QRegularExpression word(
+        QString::fromLatin1(R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)"[^>]*>([^<]*)</word>)re"));
+    std::vector<Word> words;
+    for (auto match = word.globalMatch(html); match.hasNext();) {
+        const auto m = match.next();
+        words.push_back({m.captured(3), m.captured(1).toDouble(), m.captured(2).toDouble()});
+    }
+    return words;
+}
+
+TEST_F(PrintToPdf, PrintsTheReportInBoldCourierIndentedByTenCharacters)
+{
+    const std::string report =
+        "\r\nReporting on /projects/show.kpj\r\n\r\nLayers:\r\n 1: \tVideo\r\n\tWARNING - Zero length item at "
+        "0h 00m 02s 000\r\n\r\n\r\nNo errors found";
+    auto printer = PdfPrinter(pdf());
+    const QRectF page = printer->pageLayout().paintRect(QPageLayout::Point);
+    ASSERT_EQ(PrintReport(*printer, report), PrintResult::Printed);
+
+    const QString text = testing::PdfText(pdf());
+    QStringList lines = text.split(u'\n');
+    const qsizetype first = lines.indexOf(QRegularExpression(QStringLiteral(".*Reporting on.*")));
+    ASSERT_GE(first, 0) << text.toStdString();
+    EXPECT_TRUE(lines[first].trimmed() == QStringLiteral("Reporting on /projects/show.kpj"));
+    EXPECT_TRUE(lines[first + 2].trimmed() == QStringLiteral("Layers:"));
+    EXPECT_TRUE(lines[first + 3].trimmed() == QStringLiteral("1:     Video"));
+    EXPECT_TRUE(lines[first + 4].trimmed() == QStringLiteral("WARNING - Zero length item at 0h 00m 02s 000"));
+    EXPECT_TRUE(lines[first + 7].trimmed() == QStringLiteral("No errors found"));
+
+    // A character of 10-point Courier is 6 points wide; two empty lines and the report's own
+    // empty first line stand above "Reporting on".
+    const std::vector<Word> words = FirstPageWords(pdf());
+    ASSERT_FALSE(words.empty());
+    EXPECT_EQ(words[0].text, QStringLiteral("Reporting"));
+    EXPECT_NEAR(words[0].x - page.left(), 60.0, 1.0);
+    EXPECT_GT(words[0].y - page.top(), 3 * 10.0);
+    EXPECT_LT(words[0].y - page.top(), 4 * 13.0);
+    for (const Word& w : words) {
+        if (w.text == QStringLiteral("WARNING")) {
+            EXPECT_NEAR(w.x - page.left(), 60.0 + 48.0, 1.0); // the tab reaches column 8
+        }
+        if (w.text == QStringLiteral("1:")) {
+            EXPECT_NEAR(w.x - page.left(), 60.0 + 6.0, 1.0);
+        }
+    }
+
+    const QString fonts = testing::PdfFonts(pdf());
+    EXPECT_TRUE(fonts.contains(QStringLiteral("Mono-Bold")) || fonts.contains(QStringLiteral("Courier")))
+        << fonts.toStdString();
+    EXPECT_TRUE(fonts.contains(QStringLiteral("Bold"))) << fonts.toStdString();
+}
+
+TEST_F(PrintToPdf, ContinuesOnNewPagesWithEveryLineInOrder)
+{
+    std::string report;
+    for (int i = 0; i < 200; ++i) {
+        report += "\r\nline " + std::to_string(i);
+    }
+    auto printer = PdfPrinter(pdf());
+    ASSERT_EQ(PrintReport(*printer, report), PrintResult::Printed);
+    const QString text = testing::PdfText(pdf());
+    EXPECT_GE(text.count(u'\f'), 3) << "200 lines of 10-point type fill more than two A4 pages";
+    qsizetype at = 0;
+    for (int i = 0; i < 200; ++i) {
+        static const QRegularExpression number(QStringLiteral("line (\\d+)"));
+        const auto match = number.match(text, at);
+        ASSERT_TRUE(match.hasMatch()) << "missing line " << i;
+        EXPECT_EQ(match.captured(1).toInt(), i);
+        at = match.capturedEnd();
+    }
+}
+
+TEST_F(PrintToPdf, KeepsALoneLineFeedInsideItsLine)
+{
+    auto printer = PdfPrinter(pdf());
+    ASSERT_EQ(PrintReport(*printer, "\r\nalpha\nbeta\r\ngamma"), PrintResult::Printed);
+    const QStringList lines = testing::PdfText(pdf()).split(u'\n');
+    const qsizetype alpha = lines.indexOf(QRegularExpression(QStringLiteral(".*alpha.*")));
+    ASSERT_GE(alpha, 0);
+    EXPECT_TRUE(lines[alpha].contains(QStringLiteral("beta")));
+    EXPECT_TRUE(lines[alpha + 1].contains(QStringLiteral("gamma")));
+}
+
+TEST_F(PrintToPdf, PrintsAVeryLongLineWithoutFailing)
+{
+    auto printer = PdfPrinter(pdf());
+    EXPECT_EQ(PrintReport(*printer, "\r\n" + std::string(40000, 'x') + "\r\nafter"), PrintResult::Printed);
+    EXPECT_TRUE(testing::PdfText(pdf()).contains(QStringLiteral("after")));
+}
+
+TEST_F(PrintToPdf, EmptyBoxSaysNothingToPrintAndOpensNoJob)
+{
+    PdfPrinters printers(pdf());
+    testing::RecordingMessages messages;
+    PrintReportCommand("", printers, messages);
+    EXPECT_EQ(messages.texts, std::vector<std::string>{"Nothing to print!"});
+    EXPECT_EQ(printers.asked, 0);
+    EXPECT_FALSE(QFileInfo::exists(pdf()));
+}
+
+TEST_F(PrintToPdf, OnlySpacesOrBreaksAreStillPrinted)
+{
+    PdfPrinters printers(pdf());
+    testing::RecordingMessages messages;
+    PrintReportCommand("\r\n", printers, messages);
+    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_EQ(printers.asked, 1);
+    EXPECT_TRUE(QFileInfo::exists(pdf()));
+}
+
+TEST(PrintReportCommand, SaysSoWhenThereIsNoDefaultPrinter)
+{
+    NoPrinters printers;
+    testing::RecordingMessages messages;
+    PrintReportCommand("\r\nReport", printers, messages);
+    EXPECT_EQ(messages.texts, std::vector<std::string>{kNoDefaultPrinter});
+}
+
+TEST(PrintReportCommand, SaysSoWhenThePrinterRefusesTheJob)
+{
+    PdfPrinters printers(QStringLiteral("/nonexistent-folder/for/sure/report.pdf"));
+    testing::RecordingMessages messages;
+    PrintReportCommand("\r\nReport", printers, messages);
+    EXPECT_EQ(messages.texts, std::vector<std::string>{kPrinterRefused});
+}
+
+TEST_F(PrintToPdf, AbandonsTheJobWhenThePrinterFailsPartWay)
+{
+    FailingPagePrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf());
+    std::string report;
+    for (int i = 0; i < 200; ++i) {
+        report += "\r\nline " + std::to_string(i);
+    }
+    EXPECT_EQ(PrintReport(printer, report), PrintResult::Failed);
+    EXPECT_NE(printer.printerState(), QPrinter::Active);
+    EXPECT_FALSE(printer.paintingActive());
+}
+
+TEST(SystemPrinters, GiveNoPrinterExactlyWhenTheSystemHasNoDefault)
+{
+    SystemPrinters printers;
+    const std::unique_ptr<QPrinter> printer = printers.defaultPrinter();
+    EXPECT_EQ(printer == nullptr, QPrinterInfo::defaultPrinter().isNull());
+}
+
+} // namespace
+} // namespace kestrova::app
