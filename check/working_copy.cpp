@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 namespace kestrova {
 namespace {
@@ -247,11 +247,11 @@ WorkingCopy MakeWorkingCopy(const std::filesystem::path& projectFile,
     if (input.fd() < 0)
         throw CheckStopped("Cannot read the project file \"" + projectFile.string() +
                            "\": " + ErrorText(errno) + ".");
-    std::vector<char> buffer(kChunkSize);
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kChunkSize);
     std::string rewritten;
     LineRewriter rewriter(rewritten);
-    while (const std::size_t got = ReadSome(input.fd(), buffer.data(), buffer.size(), projectFile)) {
-        rewriter.feed(std::string_view(buffer.data(), got));
+    while (const std::size_t got = ReadSome(input.fd(), buffer.get(), kChunkSize, projectFile)) {
+        rewriter.feed(std::string_view(buffer.get(), got));
         if (rewritten.size() >= kChunkSize) {
             WriteAll(output.fd(), rewritten, copy.path());
             rewritten.clear();

@@ -1,11 +1,14 @@
 #include "check/xml_document.h"
 
+#include "check/check_failure.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <libxml/entities.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
@@ -95,6 +98,68 @@ bool IsTextLike(const xmlNode* node) {
     return node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE;
 }
 
+// A reference to an entity declared in the document's DTD stays a reference in the tree and is
+// expanded only when a text is read, so a few hundred bytes of document can stand for gigabytes
+// of text (nested or repeated entities). Every node and character that expansions yield counts
+// against one allowance per document; past it the document is refused instead of being expanded.
+constexpr std::size_t kEntityExpansionAllowance = 10'000'000;
+// Far deeper than the parser lets elements and entities nest; only a guard for the stack.
+constexpr int kDeepestTextNesting = 4096;
+
+class TextGatherer {
+public:
+    TextGatherer(std::string& out, std::size_t& allowance) : out_(out), allowance_(allowance) {}
+
+    // The text of the node's descendants in document order: text and CDATA, with entity
+    // references expanded.
+    void gatherChildren(const xmlNode* node, bool inEntity, int depth) {
+        if (depth > kDeepestTextNesting)
+            throw DocumentProblem("its elements or entities are nested too deeply to read a text");
+        for (const xmlNode* child = node->children; child != nullptr; child = child->next)
+            gather(child, inEntity, depth + 1);
+    }
+
+private:
+    void gather(const xmlNode* node, bool inEntity, int depth) {
+        switch (node->type) {
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE: {
+            const std::string_view content = View(node->content);
+            if (inEntity)
+                charge(content.size() + 1);
+            out_.append(content);
+            break;
+        }
+        case XML_ENTITY_REF_NODE: {
+            charge(1);
+            const xmlEntity* entity = xmlGetDocEntity(node->doc, node->name);
+            if (entity != nullptr)
+                gatherChildren(reinterpret_cast<const xmlNode*>(entity), true, depth);
+            break;
+        }
+        case XML_ELEMENT_NODE:
+            if (inEntity)
+                charge(1);
+            gatherChildren(node, inEntity, depth);
+            break;
+        default: // comments and processing instructions add no text
+            break;
+        }
+    }
+
+    void charge(std::size_t amount) {
+        if (amount > allowance_) {
+            allowance_ = 0;
+            throw DocumentProblem("its entity references expand to more than " +
+                                  std::to_string(kEntityExpansionAllowance) + " characters");
+        }
+        allowance_ -= amount;
+    }
+
+    std::string& out_;
+    std::size_t& allowance_;
+};
+
 XmlNode FirstChildElement(xmlNode* first, std::string_view name) {
     for (xmlNode* node = first; node != nullptr; node = node->next) {
         if (XmlNode(node).nodeName() == name)
@@ -142,8 +207,13 @@ std::string XmlNode::text() const {
         return std::string();
     if (child->next == nullptr && IsTextLike(child))
         return std::string(Trimmed(View(child->content)));
-    std::unique_ptr<xmlChar, decltype(xmlFree)> content(xmlNodeGetContent(node_), xmlFree);
-    return std::string(Trimmed(View(content.get())));
+    std::size_t unowned = kEntityExpansionAllowance;
+    auto* allowance = node_->doc != nullptr && node_->doc->_private != nullptr
+                          ? static_cast<std::size_t*>(node_->doc->_private)
+                          : &unowned;
+    std::string content;
+    TextGatherer(content, *allowance).gatherChildren(node_, false, 0);
+    return std::string(Trimmed(content));
 }
 
 XmlNode::ChildRange XmlNode::childNodes() const {
@@ -172,6 +242,9 @@ template <typename Parse> const ParseError& XmlDocument::parseWith(Parse parse) 
         throw std::bad_alloc();
     ErrorCollector errors;
     doc_ = parse(ctxt.get());
+    entityAllowance_ = kEntityExpansionAllowance;
+    if (doc_ != nullptr)
+        doc_->_private = &entityAllowance_;
     parseError_ = doc_ != nullptr ? ParseError{} : errors.error();
     if (doc_ == nullptr && parseError_.errorCode == 0)
         parseError_ = ParseError{1, "The document cannot be parsed", 0};

@@ -45,7 +45,8 @@ public:
     XmlNode selectSingleNode(std::string_view name) const;
     NodeName nodeName() const;
     // The text of the node and all its descendants, CDATA included, without the XML white
-    // space (space, tab, CR, LF) at either end.
+    // space (space, tab, CR, LF) at either end. Entity references are expanded; throws
+    // DocumentProblem once the expansions of one document pass 10,000,000 characters.
     std::string text() const;
 
     class ChildRange;
@@ -98,6 +99,8 @@ private:
 
     _xmlDoc* doc_ = nullptr;
     ParseError parseError_;
+    // What entity references may still add to the texts read from this document.
+    std::size_t entityAllowance_ = 0;
 };
 
 } // namespace kestrova

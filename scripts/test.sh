@@ -9,3 +9,14 @@ jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTROVA_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+# A short fuzzing round of every target; scripts/fuzz.sh 600 is the long one.
+bash scripts/fuzz.sh 20
+
+# AddressSanitizer and UndefinedBehaviorSanitizer over the engine, the tool and every test
+# (the desktop application is left out: its tests gain little from it and cost the most time).
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTROVA_WERROR=ON \
+  -DKESTROVA_SANITIZE=ON -DKESTROVA_GUI=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs"

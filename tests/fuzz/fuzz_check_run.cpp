@@ -1,0 +1,115 @@
+// A whole check run on arbitrary bytes as the project file: no crash, and an outcome that agrees
+// with the report, the messages and the folder afterwards.
+
+#include "check/check_run.h"
+#include "check/platform.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ChosenFile final : public kestrova::FileSelection {
+public:
+    explicit ChosenFile(std::string path) : path_(std::move(path)) {}
+    std::optional<std::string> chooseProjectFile() override { return path_; }
+
+private:
+    std::string path_;
+};
+
+class RecordedMessages final : public kestrova::MessageDisplay {
+public:
+    void showMessage(const std::string& text) override { shown.push_back(text); }
+    std::vector<std::string> shown;
+};
+
+// One folder for the whole fuzzing session; each input is written into it afresh.
+const fs::path& ProjectFolder() {
+    static const fs::path folder = [] {
+        std::string pattern = (fs::temp_directory_path() / "kestrova-fuzz-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            std::abort();
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(ProjectFolder(), ignored);
+        });
+        return fs::path(pattern);
+    }();
+    return folder;
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool EndsWith(const std::string& text, std::string_view tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+void Expect(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const fs::path project = ProjectFolder() / "project.kpj";
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    {
+        std::ofstream out(project, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        Expect(out.good());
+    }
+
+    ChosenFile file(project.string());
+    RecordedMessages messages;
+    kestrova::StringReportBox report;
+    kestrova::UnseededRandom random;
+    const kestrova::CheckOutcome outcome = kestrova::RunCheck(
+        {file, messages, report, random, kestrova::WorkingCopyPlace::ProjectFolder});
+    const std::string text = report.text();
+
+    using kestrova::CheckStatus;
+    Expect(outcome.status != CheckStatus::Cancelled);
+    Expect(text.rfind("\r\n", 0) == 0);
+    Expect(EndsWith(text, "\r\nNo errors found") == (outcome.status == CheckStatus::NoErrors));
+    switch (outcome.status) {
+    case CheckStatus::NoErrors:
+    case CheckStatus::ErrorsFound:
+        Expect(messages.shown.empty() && outcome.description.empty());
+        Expect(text.rfind("\r\nReporting on " + project.string() + "\r\n\r\nLayers:", 0) == 0);
+        break;
+    case CheckStatus::NotParsed:
+        Expect(messages.shown.size() == 1 && messages.shown[0] == outcome.description);
+        Expect(outcome.description.find("\r\n") != std::string::npos);
+        Expect(EndsWith(text, "but stops this program from checking further."));
+        break;
+    case CheckStatus::Stopped:
+        Expect(messages.shown.size() == 1 && messages.shown[0] == outcome.description);
+        Expect(text.find("\r\nCheck stopped: ") != std::string::npos);
+        Expect(text.find("\r\n", text.rfind("\r\nCheck stopped: ") + 2) == std::string::npos);
+        break;
+    case CheckStatus::Cancelled:
+        break;
+    }
+
+    // Only the project file is left, exactly as it was written.
+    for (const auto& entry : fs::directory_iterator(ProjectFolder()))
+        Expect(entry.path() == project);
+    Expect(ReadAll(project) == bytes);
+    return 0;
+}

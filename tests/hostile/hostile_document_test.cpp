@@ -1,0 +1,330 @@
+// Hostile project documents: each run ends with a report or a clear message, with bounded
+// memory, without touching any file but its own working copy, and without letting anything
+// from outside the project file into the report or a message.
+
+#include "hostile_support.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <random>
+
+namespace kestrova::hostile {
+namespace {
+
+constexpr const char* kPlainDeclaration = "<?xml version=\"1.0\" standalone=\"yes\" ?>\n";
+
+std::string Project(const std::string& layers) {
+    return "<kestrovadocument2><multilayer>" + layers + "</multilayer></kestrovadocument2>\n";
+}
+
+std::string Layer(const std::string& name, const std::string& items = "") {
+    return "<layer><name>" + name + "</name><scrap>no</scrap>" + items + "</layer>";
+}
+
+std::string Video(const std::string& start, const std::string& end) {
+    return "<layeritem_video><starttime>" + start + "</starttime><endtime>" + end +
+           "</endtime></layeritem_video>";
+}
+
+// Writes the document as the only file of a fresh folder, checks it there, and makes sure the
+// folder holds exactly what it held before: the project file, byte for byte.
+RunResult CheckDocument(const std::string& bytes) {
+    TempFolder folder;
+    WriteBytes(folder / "project.kpj", bytes);
+    const auto before = Snapshot(folder.path());
+    RunResult run = RunOn((folder / "project.kpj").string());
+    EXPECT_TRUE(Snapshot(folder.path()) == before) << "the folder changed";
+    EXPECT_EQ(EndsWith(run.report, "\r\nNo errors found"), run.outcome.status == CheckStatus::NoErrors);
+    if (!run.outcome.checked())
+        ExpectFailureShown(run);
+    return run;
+}
+
+// A DTD whose entity `name` is ten times the one before it, `levels` deep, over ten characters.
+std::string LaughsDtd(int levels) {
+    std::string dtd = "<!DOCTYPE kestrovadocument2 [<!ENTITY lol0 \"lollollol \">";
+    for (int level = 1; level <= levels; ++level) {
+        dtd += "<!ENTITY lol" + std::to_string(level) + " \"";
+        for (int i = 0; i < 10; ++i)
+            dtd += "&lol" + std::to_string(level - 1) + ";";
+        dtd += "\">";
+    }
+    return dtd + "]>\n";
+}
+
+// One 50,000-character entity referenced 100,000 times: 5 GB of text from 350 KB of document.
+std::string QuadraticBlowup(bool inStartTime) {
+    std::string refs;
+    for (int i = 0; i < 100'000; ++i)
+        refs += "&big;";
+    const std::string dtd =
+        "<!DOCTYPE kestrovadocument2 [<!ENTITY big \"" + std::string(50'000, '7') + "\">]>\n";
+    return dtd + Project(inStartTime ? Layer("L", Video(refs + "h 00m 00s 000", "1h 00m 00s 000"))
+                                     : Layer(refs));
+}
+
+void ExpectRefusedWithBoundedMemory(const std::string& document) {
+    const long peakBefore = PeakResidentMiB();
+    const RunResult run = CheckDocument(document);
+    EXPECT_FALSE(run.outcome.checked());
+    EXPECT_LT(run.report.size(), 4096u);
+    EXPECT_LT(run.outcome.description.size(), 4096u);
+    EXPECT_LT(PeakResidentMiB() - peakBefore, 1024) << "MiB more at the peak";
+}
+
+TEST(EntityExpansion, ExponentialBombIsRefusedInLayerNameAndStartTime) {
+    ExpectRefusedWithBoundedMemory(LaughsDtd(9) + Project(Layer("&lol9;")));
+    ExpectRefusedWithBoundedMemory(
+        LaughsDtd(9) + Project(Layer("L", Video("&lol9;0h 00m 00s 000", "0h 00m 01s 000"))));
+}
+
+TEST(EntityExpansion, BombJustBelowTheParsersOwnLimitIsRefusedWhenRead) {
+    // Six levels (10 MB of text) pass the parser's amplification check; reading the name must
+    // still not build it.
+    const RunResult run = CheckDocument(LaughsDtd(6) + Project(Layer("&lol6;&lol6;")));
+    ExpectFailureShown(run);
+    EXPECT_LT(run.report.size(), 4096u);
+}
+
+TEST(EntityExpansion, EmptyEntitiesNestedExponentiallyDoNotHang) {
+    std::string dtd = "<!DOCTYPE kestrovadocument2 [<!ENTITY e0 \"\">";
+    for (int level = 1; level <= 9; ++level) {
+        dtd += "<!ENTITY e" + std::to_string(level) + " \"";
+        for (int i = 0; i < 10; ++i)
+            dtd += "&e" + std::to_string(level - 1) + ";";
+        dtd += "\">";
+    }
+    ExpectRefusedWithBoundedMemory(dtd + "]>\n" + Project(Layer("&e9;")));
+}
+
+TEST(EntityExpansion, QuadraticBlowupIsRefusedInLayerNameAndStartTime) {
+    for (bool inStartTime : {false, true}) {
+        SCOPED_TRACE(inStartTime ? "in a start time" : "in a layer name");
+        const RunResult run = CheckDocument(QuadraticBlowup(inStartTime));
+        ASSERT_EQ(run.outcome.status, CheckStatus::Stopped);
+        EXPECT_NE(run.outcome.description.find("entity references expand to more than"),
+                  std::string::npos)
+            << run.outcome.description;
+        EXPECT_LT(run.report.size(), 4096u);
+    }
+}
+
+TEST(EntityExpansion, ModestInternalEntitiesStillExpand) {
+    const RunResult run = CheckDocument(
+        "<!DOCTYPE kestrovadocument2 [<!ENTITY cam \"Camera\"><!ENTITY five \"0h 00m 05s 000\">]>\n" +
+        Project(Layer("&cam; one", Video("0h 00m 00s 000", "&five;"))));
+    ASSERT_EQ(run.outcome.status, CheckStatus::NoErrors) << run.outcome.description;
+    EXPECT_NE(run.report.find(" 1: \tCamera one"), std::string::npos) << run.report;
+}
+
+// Watches files for any open or read while it lives.
+class OpenWatch {
+public:
+    OpenWatch() : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+    ~OpenWatch() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool watch(const fs::path& file) {
+        return fd_ >= 0 && ::inotify_add_watch(fd_, file.c_str(), IN_OPEN | IN_ACCESS) >= 0;
+    }
+    bool anyOpened() const {
+        char buffer[4096];
+        return ::read(fd_, buffer, sizeof buffer) > 0;
+    }
+
+private:
+    int fd_;
+};
+
+std::string UniqueMarker() {
+    std::random_device device;
+    return "KESTROVA-OUTSIDE-" + std::to_string(device()) + "-" + std::to_string(device());
+}
+
+TEST(OutsideResources, LocalFilesNamedByEntitiesOrDtdAreNeverOpened) {
+    TempFolder outside;
+    const std::string marker = UniqueMarker();
+    WriteBytes(outside / "secret.txt", marker);
+    WriteBytes(outside / "outside.dtd", "<!ENTITY secret \"" + marker + "\">");
+    const std::string secret = (outside / "secret.txt").string();
+    const std::string dtd = (outside / "outside.dtd").string();
+    OpenWatch watch;
+    if (!watch.watch(outside / "secret.txt") || !watch.watch(outside / "outside.dtd"))
+        GTEST_SKIP() << "inotify is not available to watch the outside files";
+
+    const std::vector<std::string> documents = {
+        // a general entity used in a name and in a start time
+        "<!DOCTYPE kestrovadocument2 [<!ENTITY s SYSTEM \"" + secret + "\">]>\n" +
+            Project(Layer("&s;", Video("&s;0h 00m 00s 000", "0h 00m 01s 000"))),
+        "<!DOCTYPE kestrovadocument2 [<!ENTITY s SYSTEM \"file://" + secret + "\">]>\n" +
+            Project(Layer("&s;")),
+        // a parameter entity pulled into the internal subset
+        "<!DOCTYPE kestrovadocument2 [<!ENTITY % p SYSTEM \"" + dtd + "\"> %p;]>\n" +
+            Project(Layer("&secret;")),
+        // an external DTD declaring the entity the name uses
+        "<!DOCTYPE kestrovadocument2 SYSTEM \"" + dtd + "\">\n" + Project(Layer("&secret;")),
+        "<!DOCTYPE kestrovadocument2 PUBLIC \"-//K//x\" \"file://" + dtd + "\">\n" +
+            Project(Layer("x&secret;x")),
+    };
+    for (const std::string& document : documents) {
+        SCOPED_TRACE(document.substr(0, 120));
+        const RunResult run = CheckDocument(document);
+        EXPECT_FALSE(run.mentions(marker)) << run.report;
+        EXPECT_FALSE(run.mentions("KESTROVA-OUTSIDE"));
+    }
+    EXPECT_FALSE(watch.anyOpened()) << "a file outside the project was opened";
+}
+
+TEST(OutsideResources, NetworkAddressesAreNeverContacted) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/x";
+
+    for (const std::string& target : {url, std::string("http://127.0.0.1:9/x")}) {
+        CheckDocument("<!DOCTYPE kestrovadocument2 [<!ENTITY u SYSTEM \"" + target + "\">]>\n" +
+                      Project(Layer("&u;", Video("&u;0h 00m 00s 000", "0h 00m 01s 000"))));
+        CheckDocument("<!DOCTYPE kestrovadocument2 SYSTEM \"" + target + "\">\n" + Project(Layer("&u;")));
+        CheckDocument("<!DOCTYPE kestrovadocument2 [<!ENTITY % p SYSTEM \"" + target + "\"> %p;]>\n" +
+                      Project(Layer("a")));
+    }
+    pollfd waiting{listener, POLLIN, 0};
+    EXPECT_EQ(::poll(&waiting, 1, 200), 0) << "the check connected to " << url;
+    ::close(listener);
+}
+
+TEST(MalformedBytes, DeepNestingEndsWithTheParseErrorReport) {
+    std::string deep;
+    for (int i = 0; i < 100'000; ++i)
+        deep += "<d>";
+    for (int i = 0; i < 100'000; ++i)
+        deep += "</d>";
+    const RunResult run = CheckDocument(Project(Layer("n") + deep));
+    EXPECT_EQ(run.outcome.status, CheckStatus::NotParsed) << run.outcome.description;
+    EXPECT_LT(run.outcome.description.size(), 4096u);
+}
+
+TEST(MalformedBytes, NulBytesAnywhereGiveTheParseErrorReport) {
+    for (const std::string& document :
+         {std::string("\0", 1) + Project(Layer("a")), Project(Layer(std::string("a\0b", 3))),
+          std::string(kPlainDeclaration) + std::string(1000, '\0'),
+          std::string(kPlainDeclaration) + Project(Layer(std::string("\0\0", 2)))}) {
+        const RunResult run = CheckDocument(document);
+        EXPECT_EQ(run.outcome.status, CheckStatus::NotParsed);
+    }
+}
+
+TEST(MalformedBytes, InvalidUtf8IsRefusedUnlessThePlainDeclarationMakesItLatin1) {
+    const std::string name = "bad \xC3\x28 \xFF\xFE \xED\xA0\x80 \xF4\x90\x80\x80";
+    EXPECT_EQ(CheckDocument(Project(Layer(name))).outcome.status, CheckStatus::NotParsed);
+    EXPECT_EQ(CheckDocument("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + Project(Layer(name)))
+                  .outcome.status,
+              CheckStatus::NotParsed);
+    const RunResult latin1 = CheckDocument(kPlainDeclaration + Project(Layer(name)));
+    ASSERT_EQ(latin1.outcome.status, CheckStatus::NoErrors) << latin1.outcome.description;
+    EXPECT_NE(latin1.report.find(" 1: \tbad \xC3\x83( \xC3\xBF\xC3\xBE \xC3\xAD\xC2\xA0\xC2\x80"),
+              std::string::npos);
+}
+
+TEST(MalformedBytes, PlainDeclarationReadsBytesAbove127AsLatin1) {
+    std::string name;
+    for (int byte = 0xA0; byte <= 0xFF; ++byte)
+        name += static_cast<char>(byte);
+    const RunResult run = CheckDocument(kPlainDeclaration + Project(Layer(name)));
+    ASSERT_EQ(run.outcome.status, CheckStatus::NoErrors) << run.outcome.description;
+    std::string expected;
+    for (int code = 0xA0; code <= 0xFF; ++code) {
+        expected += static_cast<char>(0xC0 | code >> 6);
+        expected += static_cast<char>(0x80 | (code & 0x3F));
+    }
+    EXPECT_NE(run.report.find(" 1: \t" + expected + "\r\n"), std::string::npos);
+}
+
+TEST(MalformedBytes, Utf16WithByteOrderMarkEndsCleanly) {
+    const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n" +
+                             Project(Layer("Sixteen", Video("0h 00m 00s 000", "0h 00m 01s 000")));
+    for (bool bigEndian : {false, true}) {
+        std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        for (char c : text) {
+            bytes += bigEndian ? '\0' : c;
+            bytes += bigEndian ? c : '\0';
+        }
+        const RunResult run = CheckDocument(bytes);
+        // The copy's line ends are single bytes, so the text cannot stay UTF-16 all through;
+        // whatever the parser makes of it, the run ends with a report or a message.
+        EXPECT_NE(run.outcome.status, CheckStatus::Cancelled);
+    }
+}
+
+TEST(OversizedContent, SingleLineOf100MegabytesEndsCleanly) {
+    std::string line = "<kestrovadocument2><multilayer><layer><name>";
+    line.append(100u << 20, 'x');
+    line += "</name></layer></multilayer></kestrovadocument2>";
+    const RunResult run = CheckDocument(line);
+    EXPECT_NE(run.outcome.status, CheckStatus::Cancelled);
+    EXPECT_LT(run.outcome.description.size(), 4096u);
+}
+
+TEST(OversizedContent, LayerNameOfOneMegabyteIsReportedWhole) {
+    const std::string name(1u << 20, 'n');
+    const RunResult run = CheckDocument(Project(Layer(name)));
+    ASSERT_EQ(run.outcome.status, CheckStatus::NoErrors);
+    EXPECT_NE(run.report.find("\r\n 1: \t" + name + "\r\n"), std::string::npos);
+}
+
+TEST(OversizedContent, MillionLayersAreCountedPastTheSixteenBitRange) {
+    std::string layers;
+    layers.reserve(9'000'000);
+    for (int layer = 1; layer <= 1'000'000; ++layer) {
+        if (layer == 32'767 || layer == 32'768 || layer == 1'000'000)
+            layers += Layer("at " + std::to_string(layer), Video("0h 00m 00s 000", "0h 00m 01s 000"));
+        else
+            layers += "<layer/>";
+    }
+    const RunResult run = CheckDocument(Project(layers));
+    ASSERT_EQ(run.outcome.status, CheckStatus::NoErrors) << run.outcome.description;
+    EXPECT_NE(run.report.find("\r\n32767: \tat 32767\r\n"), std::string::npos);
+    EXPECT_NE(run.report.find("\r\n32768: \tat 32768\r\n"), std::string::npos);
+    EXPECT_NE(run.report.find("\r\n1000000: \tat 1000000\r\n"), std::string::npos);
+}
+
+TEST(TimeTexts, NumbersBeyondEveryRangeStopTheRunWithAShortMessage) {
+    const std::vector<std::string> times = {
+        "1e999h 00m 00s 000",
+        "99999999999h 00m 00s 000",
+        "0h 00m 00s 1e308",
+        std::string(40'000, '9') + "h 00m 00s 000",
+        "0h 00m 00s " + std::string(40'000, '9'),
+        "-" + std::string(400, '9') + "e-9h 00m 00s 000",
+    };
+    for (const std::string& time : times) {
+        SCOPED_TRACE(time.substr(0, 40));
+        const RunResult run = CheckDocument(Project(Layer("L", Video(time, "0h 00m 01s 000"))));
+        ASSERT_EQ(run.outcome.status, CheckStatus::Stopped);
+        EXPECT_LT(run.outcome.description.size(), 400u) << run.outcome.description;
+        EXPECT_NE(run.outcome.description.find("in layer 1"), std::string::npos);
+    }
+}
+
+TEST(TimeTexts, LongTextsWithinRangeStillRead) {
+    // 40,000 characters in all, every letter within reach.
+    const std::string time = std::string(30'000, '0') + "1h 00m 00s " + std::string(10'000, '0');
+    const RunResult run = CheckDocument(Project(Layer("L", Video("0h 00m 00s 000", time))));
+    ASSERT_EQ(run.outcome.status, CheckStatus::NoErrors) << run.outcome.description;
+}
+
+} // namespace
+} // namespace kestrova::hostile
