@@ -1,20 +1,18 @@
 #pragma once
-// Shared pieces of the hostile-document and file-system-fault tests: a throw-away folder, a
-// file selection that can act between the choice and the copy, recorded messages, and the
-// checks every run must pass however it ends.
+// Shared pieces of the hostile-document and file-system-fault tests: a file selection that can
+// act between the choice and the copy, recorded messages, and the checks every run must pass
+// however it ends.
 
 #include "check/check_run.h"
 #include "check/platform.h"
+#include "check_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
 #include <sys/resource.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
@@ -24,40 +22,9 @@ namespace kestrova::hostile {
 
 namespace fs = std::filesystem;
 
-inline std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path.string());
-}
-
-// A fresh folder under the temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "kestrova-hostile-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("cannot make a temporary folder");
-        path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
+using testing_support::ReadBytes;
+using testing_support::TempFolder;
+using testing_support::WriteBytes;
 
 // Every entry of a folder (not descending) with the bytes of each regular file; other kinds of
 // entry are recorded by kind, so that a change of kind shows too.
