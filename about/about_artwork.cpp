@@ -7,8 +7,7 @@
 
 namespace kestrova::about {
 
-QPixmap AboutPicture()
-{
+QPixmap AboutPicture() {
     QImage image(88, 92, QImage::Format_RGB32);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -19,7 +18,8 @@ QPixmap AboutPicture()
     painter.fillRect(image.rect(), sky);
 
     // Three layers of clips; the middle one has a gap.
-    const QColor clipColours[] = {QColor(84, 156, 230), QColor(236, 170, 60), QColor(110, 196, 120)};
+    const QColor clipColours[] = {QColor(84, 156, 230), QColor(236, 170, 60),
+                                  QColor(110, 196, 120)};
     for (int layer = 0; layer < 3; ++layer) {
         const int top = 14 + layer * 20;
         painter.fillRect(QRect(6, top, 76, 14), QColor(52, 66, 92));
@@ -50,8 +50,7 @@ QPixmap AboutPicture()
     return QPixmap::fromImage(image);
 }
 
-QIcon AboutFrameIcon()
-{
+QIcon AboutFrameIcon() {
     QImage image(16, 16, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter painter(&image);

@@ -12,11 +12,12 @@ namespace kestrova::about {
 namespace {
 
 // The dialog is laid out in twips; at 15 twips per pixel these are its pixel positions.
-constexpr int Px(int twips) { return (twips + 7) / 15; }
+constexpr int Px(int twips) {
+    return (twips + 7) / 15;
+}
 
 QLabel* MakeLabel(QWidget* parent, const char* name, int left, int top, int width, int height,
-                  bool blackText)
-{
+                  bool blackText) {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(Px(left), Px(top), Px(width), Px(height));
@@ -36,8 +37,7 @@ frmAbout::frmAbout(QWidget* owner, MessageDisplay& messages, Registry& registry,
                    ProgramLauncher& launcher)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      messages_(messages), registry_(registry), launcher_(launcher)
-{
+      messages_(messages), registry_(registry), launcher_(launcher) {
     setObjectName(QStringLiteral("frmAbout"));
     setFixedSize(Px(5730), Px(3555));
     setWindowIcon(AboutFrameIcon());
@@ -54,8 +54,9 @@ frmAbout::frmAbout(QWidget* owner, MessageDisplay& messages, Registry& registry,
     lblVersion = MakeLabel(this, "lblVersion", 1770, 780, 3885, 225, false);
     lblDescription = MakeLabel(this, "lblDescription", 1770, 1320, 3885, 1050, true);
     lblDescription->setWordWrap(true);
-    lblDescription->setText(QStringLiteral("Checks for gaps in video layers and for zero length "
-                                           "effects which can cause problems with building movies"));
+    lblDescription->setText(
+        QStringLiteral("Checks for gaps in video layers and for zero length "
+                       "effects which can cause problems with building movies"));
     lblDisclaimer = MakeLabel(this, "lblDisclaimer", 255, 2625, 3870, 825, true);
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
@@ -85,8 +86,7 @@ frmAbout::frmAbout(QWidget* owner, MessageDisplay& messages, Registry& registry,
     Form_Load();
 }
 
-void frmAbout::Form_Load()
-{
+void frmAbout::Form_Load() {
     const QString title = QString::fromUtf8(kApplicationTitle);
     setWindowTitle(QStringLiteral("About ") + title);
     lblVersion->setText(QStringLiteral("Version %1.%2.%3")
@@ -96,24 +96,22 @@ void frmAbout::Form_Load()
     lblTitle->setText(title);
 }
 
-void frmAbout::cmdOK_Click()
-{
+void frmAbout::cmdOK_Click() {
     accept();
 }
 
-void frmAbout::cmdSysInfo_Click()
-{
+void frmAbout::cmdSysInfo_Click() {
     StartSysInfo(registry_, launcher_, messages_);
 }
 
-void frmAbout::paintEvent(QPaintEvent* event)
-{
+void frmAbout::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     // The etched rule above the buttons: a gray line with a white one, two pixels high, just
     // below it.
     QPainter painter(this);
     painter.fillRect(QRect(QPoint(Px(105), Px(2460)), QPoint(Px(5654), Px(2460) + 1)), Qt::white);
-    painter.fillRect(QRect(QPoint(Px(90), Px(2445)), QPoint(Px(5654), Px(2445))), QColor(128, 128, 128));
+    painter.fillRect(QRect(QPoint(Px(90), Px(2445)), QPoint(Px(5654), Px(2445))),
+                     QColor(128, 128, 128));
 }
 
 } // namespace kestrova::about

@@ -18,7 +18,8 @@ class frmAbout final : public QDialog {
 public:
     // Loads the dialog (Form_Load) without showing it. Messages go to the given box, registry
     // reads and the tool's start to the given registry and launcher.
-    frmAbout(QWidget* owner, MessageDisplay& messages, Registry& registry, ProgramLauncher& launcher);
+    frmAbout(QWidget* owner, MessageDisplay& messages, Registry& registry,
+             ProgramLauncher& launcher);
 
     QLabel* picIcon = nullptr;
     QLabel* lblTitle = nullptr;

@@ -18,8 +18,7 @@ public:
     OpenKeyGuard(Registry& registry, RegistryKey key) : registry_(registry), key_(key) {}
     OpenKeyGuard(const OpenKeyGuard&) = delete;
     OpenKeyGuard& operator=(const OpenKeyGuard&) = delete;
-    ~OpenKeyGuard()
-    {
+    ~OpenKeyGuard() {
         try {
             registry_.CloseKey(key_);
         } catch (...) {
@@ -34,8 +33,7 @@ private:
 
 // "&h" and the number's eight hexadecimal digits, most significant byte first. The data holds
 // the number least significant byte first; missing bytes count as zero.
-std::string DwordText(const unsigned char* data, std::uint32_t size)
-{
+std::string DwordText(const unsigned char* data, std::uint32_t size) {
     std::uint32_t value = 0;
     for (std::uint32_t i = 0; i < size && i < 4; ++i) {
         value |= static_cast<std::uint32_t>(data[i]) << (8 * i);
@@ -48,8 +46,7 @@ std::string DwordText(const unsigned char* data, std::uint32_t size)
 } // namespace
 
 bool GetKeyValue(Registry& registry, std::uint32_t KeyRoot, const std::string& KeyName,
-                 const std::string& SubKeyRef, std::string& KeyVal)
-{
+                 const std::string& SubKeyRef, std::string& KeyVal) {
     RegistryKey hKey = 0;
     if (registry.OpenKey(KeyRoot, KeyName, kOpenOptions, kOpenAccess, hKey) != 0) {
         KeyVal.clear();
@@ -90,15 +87,13 @@ bool GetKeyValue(Registry& registry, std::uint32_t KeyRoot, const std::string& K
     return true;
 }
 
-void StartSysInfo(Registry& registry, ProgramLauncher& launcher, MessageDisplay& messages)
-{
+void StartSysInfo(Registry& registry, ProgramLauncher& launcher, MessageDisplay& messages) {
     bool started = false;
     try {
         std::string SysInfoPath;
         bool found = GetKeyValue(registry, kLocalMachine, kSysInfoKey, kSysInfoValue, SysInfoPath);
-        if (!found &&
-            GetKeyValue(registry, kLocalMachine, kSysInfoLocationKey, kSysInfoLocationValue,
-                        SysInfoPath)) {
+        if (!found && GetKeyValue(registry, kLocalMachine, kSysInfoLocationKey,
+                                  kSysInfoLocationValue, SysInfoPath)) {
             SysInfoPath += kSysInfoFile;
             found = launcher.IsOrdinaryFile(SysInfoPath);
         }

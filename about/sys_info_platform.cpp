@@ -22,10 +22,10 @@ namespace {
 class WindowsRegistry final : public Registry {
 public:
     long OpenKey(std::uint32_t root, const std::string& subKey, std::uint32_t options,
-                 std::uint32_t access, RegistryKey& key) override
-    {
+                 std::uint32_t access, RegistryKey& key) override {
         // Predefined root keys are sign-extended 32-bit values, as the HKEY_ macros make them.
-        const HKEY rootKey = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(root)));
+        const HKEY rootKey =
+            reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(root)));
         HKEY opened = nullptr;
         const LONG result = RegOpenKeyExA(rootKey, subKey.c_str(), options, access, &opened);
         if (result == ERROR_SUCCESS) {
@@ -35,12 +35,11 @@ public:
     }
 
     long QueryValue(RegistryKey key, const std::string& valueName, std::uint32_t& type,
-                    unsigned char* data, std::uint32_t& size) override
-    {
+                    unsigned char* data, std::uint32_t& size) override {
         DWORD valueType = 0;
         DWORD valueSize = size;
-        const LONG result = RegQueryValueExA(reinterpret_cast<HKEY>(key), valueName.c_str(), nullptr,
-                                             &valueType, data, &valueSize);
+        const LONG result = RegQueryValueExA(reinterpret_cast<HKEY>(key), valueName.c_str(),
+                                             nullptr, &valueType, data, &valueSize);
         type = valueType;
         size = valueSize;
         return result;
@@ -51,16 +50,14 @@ public:
 
 class WindowsLauncher final : public ProgramLauncher {
 public:
-    bool IsOrdinaryFile(const std::string& path) override
-    {
+    bool IsOrdinaryFile(const std::string& path) override {
         const DWORD attributes = GetFileAttributesA(path.c_str());
         return attributes != INVALID_FILE_ATTRIBUTES &&
-               (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
-                              FILE_ATTRIBUTE_SYSTEM)) == 0;
+               (attributes &
+                (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
     }
 
-    bool Start(const std::string& commandLine) override
-    {
+    bool Start(const std::string& commandLine) override {
         std::vector<char> line(commandLine.begin(), commandLine.end());
         line.push_back('\0');
         STARTUPINFOA startup{};
@@ -84,12 +81,12 @@ public:
 // No Windows registry here: no key opens.
 class AbsentRegistry final : public Registry {
 public:
-    long OpenKey(std::uint32_t, const std::string&, std::uint32_t, std::uint32_t, RegistryKey&) override
-    {
+    long OpenKey(std::uint32_t, const std::string&, std::uint32_t, std::uint32_t,
+                 RegistryKey&) override {
         return 2; // ERROR_FILE_NOT_FOUND
     }
-    long QueryValue(RegistryKey, const std::string&, std::uint32_t&, unsigned char*, std::uint32_t&) override
-    {
+    long QueryValue(RegistryKey, const std::string&, std::uint32_t&, unsigned char*,
+                    std::uint32_t&) override {
         return 6; // ERROR_INVALID_HANDLE
     }
     long CloseKey(RegistryKey) override { return 6; }
@@ -97,14 +94,12 @@ public:
 
 class ProcessLauncher final : public ProgramLauncher {
 public:
-    bool IsOrdinaryFile(const std::string& path) override
-    {
+    bool IsOrdinaryFile(const std::string& path) override {
         const QFileInfo info(QString::fromStdString(path));
         return info.exists() && info.isFile() && !info.isHidden();
     }
 
-    bool Start(const std::string& commandLine) override
-    {
+    bool Start(const std::string& commandLine) override {
         QStringList words = QProcess::splitCommand(QString::fromStdString(commandLine));
         if (words.isEmpty()) {
             return false;
@@ -119,24 +114,20 @@ public:
 } // namespace
 
 #ifdef _WIN32
-Registry& PlatformRegistry()
-{
+Registry& PlatformRegistry() {
     static WindowsRegistry registry;
     return registry;
 }
-ProgramLauncher& PlatformLauncher()
-{
+ProgramLauncher& PlatformLauncher() {
     static WindowsLauncher launcher;
     return launcher;
 }
 #else
-Registry& PlatformRegistry()
-{
+Registry& PlatformRegistry() {
     static AbsentRegistry registry;
     return registry;
 }
-ProgramLauncher& PlatformLauncher()
-{
+ProgramLauncher& PlatformLauncher() {
     static ProcessLauncher launcher;
     return launcher;
 }

@@ -5,8 +5,7 @@
 
 namespace kestrova::app {
 
-QPixmap ApplicationIconImage(int size)
-{
+QPixmap ApplicationIconImage(int size) {
     // A strip of film with two clips and the red gap between them, drawn on a 32-unit grid.
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -31,8 +30,7 @@ QPixmap ApplicationIconImage(int size)
     return QPixmap::fromImage(image);
 }
 
-QIcon ApplicationIcon()
-{
+QIcon ApplicationIcon() {
     QIcon icon;
     icon.addPixmap(ApplicationIconImage(16));
     icon.addPixmap(ApplicationIconImage(32));

@@ -5,8 +5,7 @@
 
 #include <QApplication>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kestrova::kApplicationTitle));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")

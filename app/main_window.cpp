@@ -26,8 +26,7 @@ constexpr int kClientTop = 225;
 main::main()
     : lstReports(new QPlainTextEdit), dlgOpen(this), report_(*lstReports), messages_(this),
       printers_(&systemPrinters_), registry_(&about::PlatformRegistry()),
-      launcher_(&about::PlatformLauncher())
-{
+      launcher_(&about::PlatformLauncher()) {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("Kestrova Timeline Checker"));
     setWindowIcon(ApplicationIcon());
@@ -67,34 +66,31 @@ main::main()
     setGeometry(kClientLeft, kClientTop - menuHeight, kClientWidth, kClientHeight + menuHeight);
 }
 
-template <typename Command>
-void main::runCommand(Command&& command)
-{
+template <typename Command> void main::runCommand(Command&& command) {
     // A command that fails in a way nobody foresaw tells the user and leaves the window and
     // its report as they are, rather than taking the program down.
     try {
         command();
     } catch (const std::exception& failure) {
-        messages_.showMessage(std::string("The command could not be completed:\r\n") + failure.what());
+        messages_.showMessage(std::string("The command could not be completed:\r\n") +
+                              failure.what());
     } catch (...) {
         messages_.showMessage("The command could not be completed.");
     }
 }
 
-void main::mnuFileOpen_Click()
-{
+void main::mnuFileOpen_Click() {
     runCommand([this] {
-        RunCheck(CheckPorts{dlgOpen, messages_, report_, random_, WorkingCopyPlace::CurrentDirectory});
+        RunCheck(
+            CheckPorts{dlgOpen, messages_, report_, random_, WorkingCopyPlace::CurrentDirectory});
     });
 }
 
-void main::Print_Click()
-{
+void main::Print_Click() {
     runCommand([this] { PrintReportCommand(report_.text(), *printers_, messages_); });
 }
 
-void main::mnuHelpAbout_Click()
-{
+void main::mnuHelpAbout_Click() {
     runCommand([this] {
         about::frmAbout dialog(this, messages_, *registry_, *launcher_);
         dialog.exec();

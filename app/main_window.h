@@ -33,8 +33,8 @@ public:
     QAction* mnuHelpAbout = nullptr;
 
     // Commands.
-    void mnuFileOpen_Click(); // one check run
-    void Print_Click();       // prints the report
+    void mnuFileOpen_Click();  // one check run
+    void Print_Click();        // prints the report
     void mnuHelpAbout_Click(); // the About dialog, modal
 
     // The report box as the check run sees it, and the message box of every command.
@@ -43,15 +43,13 @@ public:
 
     // Replace the default printer and the System Information registry and launcher.
     void usePrinters(PrinterSource& printers) { printers_ = &printers; }
-    void useSystemInfo(about::Registry& registry, about::ProgramLauncher& launcher)
-    {
+    void useSystemInfo(about::Registry& registry, about::ProgramLauncher& launcher) {
         registry_ = &registry;
         launcher_ = &launcher;
     }
 
 private:
-    template <typename Command>
-    void runCommand(Command&& command);
+    template <typename Command> void runCommand(Command&& command);
 
     PlainTextReportBox report_;
     ApplicationMessageBox messages_;

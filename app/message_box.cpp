@@ -7,15 +7,13 @@
 
 namespace kestrova::app {
 
-QString MessageBoxText(const std::string& text)
-{
+QString MessageBoxText(const std::string& text) {
     QString shown = QString::fromStdString(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return shown;
 }
 
-void ApplicationMessageBox::showMessage(const std::string& text)
-{
+void ApplicationMessageBox::showMessage(const std::string& text) {
     shown_.push_back(text);
     if (preAnswered_ > 0) {
         --preAnswered_;

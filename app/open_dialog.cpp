@@ -6,8 +6,7 @@
 
 namespace kestrova::app {
 
-void OpenDialog::prepare(QFileDialog& dialog) const
-{
+void OpenDialog::prepare(QFileDialog& dialog) const {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(QString::fromLatin1(kProjectFileFilter));
@@ -20,8 +19,7 @@ void OpenDialog::prepare(QFileDialog& dialog) const
     }
 }
 
-std::optional<std::string> OpenDialog::chooseProjectFile()
-{
+std::optional<std::string> OpenDialog::chooseProjectFile() {
     ++timesAsked_;
     if (!scripted_.empty()) {
         const std::optional<QString> answer = scripted_.front();
@@ -44,8 +42,7 @@ std::optional<std::string> OpenDialog::chooseProjectFile()
     return choose(chosen.front());
 }
 
-std::optional<std::string> OpenDialog::choose(const QString& path)
-{
+std::optional<std::string> OpenDialog::choose(const QString& path) {
     const QFileInfo file(path);
     fileName_ = file.absoluteFilePath();
     QDir::setCurrent(file.absolutePath());

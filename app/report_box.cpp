@@ -14,44 +14,54 @@ constexpr char16_t kLoneCr = 0xE00D;
 
 // What follows the escape for a character that must not reach the box as itself; 0 for any
 // other character.
-constexpr char16_t EscapeCode(char16_t c)
-{
+constexpr char16_t EscapeCode(char16_t c) {
     switch (c) {
-    case 0x2028: return 0xE028;
-    case 0x2029: return 0xE029;
-    case 0xFDD0: return 0xE0D0;
-    case 0xFDD1: return 0xE0D1;
-    case 0xE000: return 0xE000;
-    case 0xE00D: return 0xE00E;
-    default: return 0;
+    case 0x2028:
+        return 0xE028;
+    case 0x2029:
+        return 0xE029;
+    case 0xFDD0:
+        return 0xE0D0;
+    case 0xFDD1:
+        return 0xE0D1;
+    case 0xE000:
+        return 0xE000;
+    case 0xE00D:
+        return 0xE00E;
+    default:
+        return 0;
     }
 }
 
 // The character an escape code stands for; 0 when the code is not one of ours.
-constexpr char16_t EscapedCharacter(char16_t code)
-{
+constexpr char16_t EscapedCharacter(char16_t code) {
     switch (code) {
-    case 0xE028: return 0x2028;
-    case 0xE029: return 0x2029;
-    case 0xE0D0: return 0xFDD0;
-    case 0xE0D1: return 0xFDD1;
-    case 0xE000: return 0xE000;
-    case 0xE00E: return 0xE00D;
-    default: return 0;
+    case 0xE028:
+        return 0x2028;
+    case 0xE029:
+        return 0x2029;
+    case 0xE0D0:
+        return 0xFDD0;
+    case 0xE0D1:
+        return 0xFDD1;
+    case 0xE000:
+        return 0xE000;
+    case 0xE00E:
+        return 0xE00D;
+    default:
+        return 0;
     }
 }
 
 // Characters that pass through both ways unchanged: everything from after CR up to just
 // before the line separator, bar the private-use ones we use.
-constexpr bool Plain(char16_t c)
-{
+constexpr bool Plain(char16_t c) {
     return c > u'\r' && c < 0x2028 && c != u'\n';
 }
 
 } // namespace
 
-QString ReportToDisplay(const std::string& report)
-{
+QString ReportToDisplay(const std::string& report) {
     const QString text = QString::fromStdString(report);
     const qsizetype length = text.size();
     const QChar* in = text.constData();
@@ -80,8 +90,7 @@ QString ReportToDisplay(const std::string& report)
     return display;
 }
 
-std::string DisplayToReport(const QString& display)
-{
+std::string DisplayToReport(const QString& display) {
     const qsizetype length = display.size();
     const QChar* in = display.constData();
     QString text(2 * length, Qt::Uninitialized); // a paragraph break becomes CR LF
@@ -109,15 +118,13 @@ std::string DisplayToReport(const QString& display)
     return text.toStdString();
 }
 
-std::string PlainTextReportBox::text() const
-{
+std::string PlainTextReportBox::text() const {
     // The raw text keeps paragraph and line separators apart and leaves non-breaking spaces
     // alone; toPlainText() would flatten both.
     return DisplayToReport(box_.document()->toRawText());
 }
 
-void PlainTextReportBox::setText(const std::string& text)
-{
+void PlainTextReportBox::setText(const std::string& text) {
     const QString display = ReportToDisplay(text);
     QTextDocument* document = box_.document();
     const QString current = document->toRawText();

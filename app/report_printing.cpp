@@ -9,8 +9,7 @@
 namespace kestrova::app {
 namespace {
 
-QString ExpandTabs(const QString& line)
-{
+QString ExpandTabs(const QString& line) {
     QString expanded;
     expanded.reserve(line.size());
     int column = 0;
@@ -29,13 +28,11 @@ QString ExpandTabs(const QString& line)
     return expanded;
 }
 
-QString PrintedLine(const std::string& reportLine)
-{
+QString PrintedLine(const std::string& reportLine) {
     return QString(kPrintIndent, u' ') + ExpandTabs(QString::fromStdString(reportLine));
 }
 
-QFont PrintFont()
-{
+QFont PrintFont() {
     // Face, bold, size: set in this order on every print.
     QFont font;
     font.setFamilies({QStringLiteral("Courier New")});
@@ -45,15 +42,13 @@ QFont PrintFont()
     return font;
 }
 
-bool PrinterInError(const QPrinter& printer)
-{
+bool PrinterInError(const QPrinter& printer) {
     return printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted;
 }
 
 } // namespace
 
-std::unique_ptr<QPrinter> SystemPrinters::defaultPrinter()
-{
+std::unique_ptr<QPrinter> SystemPrinters::defaultPrinter() {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull()) {
         return nullptr;
@@ -61,8 +56,7 @@ std::unique_ptr<QPrinter> SystemPrinters::defaultPrinter()
     return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
 }
 
-QStringList PrintedLines(const std::string& report)
-{
+QStringList PrintedLines(const std::string& report) {
     QStringList lines{QString(), QString()};
     std::string::size_type start = 0;
     for (;;) {
@@ -78,8 +72,7 @@ QStringList PrintedLines(const std::string& report)
     return lines;
 }
 
-PrintResult PrintReport(QPrinter& printer, const std::string& report)
-{
+PrintResult PrintReport(QPrinter& printer, const std::string& report) {
     const QStringList lines = PrintedLines(report);
 
     QPainter painter;
@@ -123,8 +116,8 @@ PrintResult PrintReport(QPrinter& printer, const std::string& report)
     return PrintResult::Printed;
 }
 
-void PrintReportCommand(const std::string& report, PrinterSource& printers, MessageDisplay& messages)
-{
+void PrintReportCommand(const std::string& report, PrinterSource& printers,
+                        MessageDisplay& messages) {
     if (report.empty()) {
         messages.showMessage(kNothingToPrint);
         return;

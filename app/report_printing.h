@@ -53,6 +53,7 @@ PrintResult PrintReport(QPrinter& printer, const std::string& report);
 
 // The whole File > Print command on a report text: the empty-box message, the default printer,
 // the print, and the message for a printer that is missing, refuses or fails.
-void PrintReportCommand(const std::string& report, PrinterSource& printers, MessageDisplay& messages);
+void PrintReportCommand(const std::string& report, PrinterSource& printers,
+                        MessageDisplay& messages);
 
 } // namespace kestrova::app

@@ -27,7 +27,8 @@ std::filesystem::path WorkingFolder(const std::string& projectFile, WorkingCopyP
 }
 
 std::string OnOneLine(std::string text) {
-    std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return text;
 }
 

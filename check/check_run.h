@@ -20,7 +20,9 @@ struct CheckOutcome {
     // For NotParsed and Stopped: what the message box said. Empty otherwise.
     std::string description;
 
-    bool checked() const { return status == CheckStatus::NoErrors || status == CheckStatus::ErrorsFound; }
+    bool checked() const {
+        return status == CheckStatus::NoErrors || status == CheckStatus::ErrorsFound;
+    }
 };
 
 // Where the working copy is made: the process's current directory (the window, whose Open

@@ -5,7 +5,9 @@
 namespace kestrova {
 namespace {
 
-std::string Where(std::int64_t layerNumber) { return "in layer " + std::to_string(layerNumber); }
+std::string Where(std::int64_t layerNumber) {
+    return "in layer " + std::to_string(layerNumber);
+}
 
 Millis ReadTime(const XmlNode& node, std::int64_t layerNumber) {
     try {

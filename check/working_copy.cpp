@@ -93,7 +93,8 @@ private:
         const std::size_t keep = kPlainDeclaration.size() - 1;
         std::string_view held = line_;
         std::size_t done = 0;
-        for (std::size_t found; (found = held.find(kPlainDeclaration, done)) != std::string_view::npos;
+        for (std::size_t found;
+             (found = held.find(kPlainDeclaration, done)) != std::string_view::npos;
              done = found + kPlainDeclaration.size()) {
             out_.append(held.substr(done, found - done));
             out_ += kLatin1Declaration;
@@ -109,7 +110,9 @@ private:
     bool afterCarriageReturn_ = false;
 };
 
-std::string ErrorText(int error) { return std::strerror(error); }
+std::string ErrorText(int error) {
+    return std::strerror(error);
+}
 
 std::string FolderText(const std::filesystem::path& folder) {
     std::error_code ignored;
@@ -200,14 +203,15 @@ std::pair<WorkingCopy, FileHandle> CreateFreeCandidate(const std::filesystem::pa
             if (fd >= 0)
                 return {WorkingCopy(candidate), FileHandle(fd)};
             if (errno != EEXIST)
-                throw CheckStopped("Cannot create the working copy \"" + name + "\" in the folder \"" +
-                                   FolderText(folder) + "\": " + ErrorText(errno) + ".");
+                throw CheckStopped("Cannot create the working copy \"" + name +
+                                   "\" in the folder \"" + FolderText(folder) +
+                                   "\": " + ErrorText(errno) + ".");
         }
         taken.set(CandidateIndex(name));
     }
     throw CheckStopped("All 256 working-copy names (@@@@@@@@.tmp to AAAAAAAA.tmp) are taken in the "
-                       "folder \"" + FolderText(folder) +
-                       "\". Move some of these files away and check again.");
+                       "folder \"" +
+                       FolderText(folder) + "\". Move some of these files away and check again.");
 }
 
 } // namespace

@@ -80,7 +80,9 @@ struct FileDescriptor {
     }
 };
 
-bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string_view Trimmed(std::string_view text) {
     while (!text.empty() && IsXmlSpace(text.front()))
@@ -91,7 +93,8 @@ std::string_view Trimmed(std::string_view text) {
 }
 
 std::string_view View(const xmlChar* text) {
-    return text != nullptr ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+    return text != nullptr ? std::string_view(reinterpret_cast<const char*>(text))
+                           : std::string_view();
 }
 
 bool IsTextLike(const xmlNode* node) {
@@ -225,7 +228,9 @@ XmlNode::ChildRange::iterator& XmlNode::ChildRange::iterator::operator++() {
     return *this;
 }
 
-XmlDocument::XmlDocument() { PrepareParser(); }
+XmlDocument::XmlDocument() {
+    PrepareParser();
+}
 
 XmlDocument::~XmlDocument() {
     if (doc_ != nullptr)

@@ -41,7 +41,8 @@ private:
 
 class MessagesToStream final : public MessageDisplay {
 public:
-    MessagesToStream(std::ostream& err, std::string prefix) : err_(err), prefix_(std::move(prefix)) {}
+    MessagesToStream(std::ostream& err, std::string prefix)
+        : err_(err), prefix_(std::move(prefix)) {}
     void showMessage(const std::string& text) override {
         err_ << prefix_ << ": " << WithNewlines(text) << '\n';
     }

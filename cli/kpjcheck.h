@@ -10,9 +10,9 @@ namespace kestrova {
 
 // Exit statuses: the highest one over all files applies.
 enum ExitStatus : int {
-    kAllClean = 0,     // every report ends with "No errors found"
-    kFindings = 1,     // some report holds a warning or a gap line
-    kNotChecked = 2,   // some file could not be checked, or the command line was wrong
+    kAllClean = 0,   // every report ends with "No errors found"
+    kFindings = 1,   // some report holds a warning or a gap line
+    kNotChecked = 2, // some file could not be checked, or the command line was wrong
 };
 
 // Runs the tool; reports go to `out`, messages and usage to `err`. Returns the exit status.

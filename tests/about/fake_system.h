@@ -20,15 +20,13 @@ struct FakeValue {
 class FakeRegistry final : public Registry {
 public:
     // Stores a value under HKEY_LOCAL_MACHINE.
-    void set(const std::string& key, const std::string& name, FakeValue value)
-    {
+    void set(const std::string& key, const std::string& name, FakeValue value) {
         keys_[key][name] = std::move(value);
     }
     void addKey(const std::string& key) { keys_[key]; }
 
     long OpenKey(std::uint32_t root, const std::string& subKey, std::uint32_t options,
-                 std::uint32_t access, RegistryKey& key) override
-    {
+                 std::uint32_t access, RegistryKey& key) override {
         opened.push_back(subKey);
         lastOptions = options;
         lastAccess = access;
@@ -42,8 +40,7 @@ public:
     }
 
     long QueryValue(RegistryKey key, const std::string& valueName, std::uint32_t& type,
-                    unsigned char* data, std::uint32_t& size) override
-    {
+                    unsigned char* data, std::uint32_t& size) override {
         if (open.count(key) == 0) {
             return 6;
         }
@@ -69,8 +66,7 @@ public:
         return 0;
     }
 
-    long CloseKey(RegistryKey key) override
-    {
+    long CloseKey(RegistryKey key) override {
         ++closes;
         return open.erase(key) == 1 ? 0 : 6;
     }
@@ -92,13 +88,11 @@ private:
 
 class FakeLauncher final : public ProgramLauncher {
 public:
-    bool IsOrdinaryFile(const std::string& path) override
-    {
+    bool IsOrdinaryFile(const std::string& path) override {
         checked.push_back(path);
         return files.count(path) == 1;
     }
-    bool Start(const std::string& commandLine) override
-    {
+    bool Start(const std::string& commandLine) override {
         started.push_back(commandLine);
         return startSucceeds;
     }
@@ -118,8 +112,7 @@ public:
 inline const std::string kToolKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 inline const std::string kLocationKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
 
-inline std::string WithZero(const std::string& text)
-{
+inline std::string WithZero(const std::string& text) {
     return text + std::string(1, '\0');
 }
 

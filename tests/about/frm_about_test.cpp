@@ -24,16 +24,16 @@ struct AboutDialog : ::testing::Test {
     RecordingMessages messages;
 };
 
-TEST_F(AboutDialog, LoadsCaptionTitleVersionAndDescription)
-{
+TEST_F(AboutDialog, LoadsCaptionTitleVersionAndDescription) {
     frmAbout dialog(nullptr, messages, registry, launcher);
     EXPECT_FALSE(dialog.isVisible()) << "loading does not show the dialog";
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("About Kestrova Checker"));
     EXPECT_EQ(dialog.lblTitle->text(), QStringLiteral("Kestrova Checker"));
     EXPECT_EQ(dialog.lblVersion->text(), QStringLiteral("Version 1.2.0"));
     EXPECT_EQ(dialog.lblDescription->text(),
-              QStringLiteral("Checks for gaps in video layers and for zero length effects which can cause "
-                             "problems with building movies"));
+              QStringLiteral(
+                  "Checks for gaps in video layers and for zero length effects which can cause "
+                  "problems with building movies"));
     EXPECT_TRUE(dialog.lblDescription->wordWrap());
     EXPECT_EQ(dialog.lblDisclaimer->text(), QString());
     EXPECT_EQ(dialog.cmdOK->text(), QStringLiteral("OK"));
@@ -41,8 +41,7 @@ TEST_F(AboutDialog, LoadsCaptionTitleVersionAndDescription)
     EXPECT_EQ(dialog.lblTitle->palette().color(QPalette::WindowText), QColor(Qt::black));
 }
 
-TEST_F(AboutDialog, HasItsFixedLayoutWithoutMinimizeOrMaximize)
-{
+TEST_F(AboutDialog, HasItsFixedLayoutWithoutMinimizeOrMaximize) {
     frmAbout dialog(nullptr, messages, registry, launcher);
     EXPECT_EQ(dialog.size(), QSize(382, 237));
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
@@ -61,8 +60,7 @@ TEST_F(AboutDialog, HasItsFixedLayoutWithoutMinimizeOrMaximize)
     EXPECT_FALSE(dialog.windowIcon().isNull());
 }
 
-TEST_F(AboutDialog, DrawsTheEtchedRuleAboveTheButtons)
-{
+TEST_F(AboutDialog, DrawsTheEtchedRuleAboveTheButtons) {
     frmAbout dialog(nullptr, messages, registry, launcher);
     const QImage image = dialog.grab().toImage();
     EXPECT_EQ(image.pixelColor(200, 163), QColor(128, 128, 128));
@@ -73,8 +71,7 @@ TEST_F(AboutDialog, DrawsTheEtchedRuleAboveTheButtons)
     EXPECT_EQ(image.pixelColor(7, 165), QColor(Qt::white));
 }
 
-TEST_F(AboutDialog, OkIsDefaultAndHasTheFocusAndTabReachesSystemInfo)
-{
+TEST_F(AboutDialog, OkIsDefaultAndHasTheFocusAndTabReachesSystemInfo) {
     frmAbout dialog(nullptr, messages, registry, launcher);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
@@ -86,8 +83,7 @@ TEST_F(AboutDialog, OkIsDefaultAndHasTheFocusAndTabReachesSystemInfo)
     EXPECT_EQ(QApplication::focusWidget(), dialog.cmdOK);
 }
 
-TEST_F(AboutDialog, OkEscapeEnterAndTheCloseButtonCloseIt)
-{
+TEST_F(AboutDialog, OkEscapeEnterAndTheCloseButtonCloseIt) {
     {
         frmAbout dialog(nullptr, messages, registry, launcher);
         dialog.show();
@@ -117,21 +113,20 @@ TEST_F(AboutDialog, OkEscapeEnterAndTheCloseButtonCloseIt)
     EXPECT_TRUE(messages.texts.empty());
 }
 
-TEST_F(AboutDialog, SystemInfoWithoutTheToolSaysSoOnceAndTheDialogStaysOpen)
-{
+TEST_F(AboutDialog, SystemInfoWithoutTheToolSaysSoOnceAndTheDialogStaysOpen) {
     frmAbout dialog(nullptr, messages, registry, launcher);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     dialog.cmdSysInfo->setFocus();
     QTest::keyClick(dialog.cmdSysInfo, Qt::Key_Return); // Enter on System Info presses it
-    EXPECT_EQ(messages.texts, std::vector<std::string>{"System Information Is Unavailable At This Time"});
+    EXPECT_EQ(messages.texts,
+              std::vector<std::string>{"System Information Is Unavailable At This Time"});
     EXPECT_TRUE(dialog.isVisible());
     dialog.cmdOK->click();
     EXPECT_FALSE(dialog.isVisible());
 }
 
-TEST_F(AboutDialog, SystemInfoStartsTheToolAndTheDialogStaysOpen)
-{
+TEST_F(AboutDialog, SystemInfoStartsTheToolAndTheDialogStaysOpen) {
     registry.set(testing::kToolKey, "PATH", {kTypeString, testing::WithZero("C:\\msinfo32.exe")});
     frmAbout dialog(nullptr, messages, registry, launcher);
     dialog.show();

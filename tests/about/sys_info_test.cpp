@@ -19,8 +19,7 @@ using testing::WithZero;
 
 const std::vector<std::string> kUnavailable{"System Information Is Unavailable At This Time"};
 
-TEST(GetKeyValue, OpensWithTheFixedOptionsAndReadsIntoAZeroedBufferOf1024Bytes)
-{
+TEST(GetKeyValue, OpensWithTheFixedOptionsAndReadsIntoAZeroedBufferOf1024Bytes) {
     FakeRegistry registry;
     registry.set(kToolKey, "PATH", {kTypeString, WithZero("C:\\msinfo32.exe")});
     std::string value = "old";
@@ -34,8 +33,7 @@ TEST(GetKeyValue, OpensWithTheFixedOptionsAndReadsIntoAZeroedBufferOf1024Bytes)
     EXPECT_EQ(registry.closes, 1);
 }
 
-TEST(GetKeyValue, DropsTheTerminatingZeroOnlyWhenThereIsOne)
-{
+TEST(GetKeyValue, DropsTheTerminatingZeroOnlyWhenThereIsOne) {
     FakeRegistry registry;
     registry.set(kToolKey, "nine", {kTypeString, WithZero("ABCDEFGH")}); // size 9
     registry.set(kToolKey, "eight", {kTypeString, "ABCDEFGH"});          // size 8
@@ -49,8 +47,7 @@ TEST(GetKeyValue, DropsTheTerminatingZeroOnlyWhenThereIsOne)
     EXPECT_EQ(one, "");
 }
 
-TEST(GetKeyValue, GivesADwordAsHexadecimalMostSignificantByteFirst)
-{
+TEST(GetKeyValue, GivesADwordAsHexadecimalMostSignificantByteFirst) {
     FakeRegistry registry;
     registry.set(kToolKey, "n", {kTypeDword, std::string("\x2A\x01\x00\x00", 4)});
     registry.set(kToolKey, "big", {kTypeDword, std::string("\x78\x56\x34\x12", 4)});
@@ -61,8 +58,7 @@ TEST(GetKeyValue, GivesADwordAsHexadecimalMostSignificantByteFirst)
     EXPECT_EQ(big, "&h12345678");
 }
 
-TEST(GetKeyValue, OtherTypesSucceedAndLeaveTheTextAsPassed)
-{
+TEST(GetKeyValue, OtherTypesSucceedAndLeaveTheTextAsPassed) {
     FakeRegistry registry;
     registry.set(kToolKey, "expand", {2, WithZero("%SystemRoot%")});
     std::string value = "as passed";
@@ -71,8 +67,7 @@ TEST(GetKeyValue, OtherTypesSucceedAndLeaveTheTextAsPassed)
     EXPECT_TRUE(registry.open.empty());
 }
 
-TEST(GetKeyValue, MissingKeyValueOrOversizeValueGiveFalseAndEmptyTextWithTheKeyClosed)
-{
+TEST(GetKeyValue, MissingKeyValueOrOversizeValueGiveFalseAndEmptyTextWithTheKeyClosed) {
     FakeRegistry registry;
     registry.addKey(kToolKey);
     registry.set(kToolKey, "long", {kTypeString, std::string(1025, 'x')});
@@ -92,12 +87,12 @@ TEST(GetKeyValue, MissingKeyValueOrOversizeValueGiveFalseAndEmptyTextWithTheKeyC
     EXPECT_EQ(registry.closes, 3); // every key that opened was closed
 }
 
-TEST(GetKeyValue, AValueWithoutDataFailsAfterClosingTheKey)
-{
+TEST(GetKeyValue, AValueWithoutDataFailsAfterClosingTheKey) {
     FakeRegistry registry;
     registry.set(kToolKey, "PATH", {kTypeString, ""});
     std::string value = "old";
-    EXPECT_THROW(GetKeyValue(registry, kLocalMachine, kToolKey, "PATH", value), RegistryValueUnreadable);
+    EXPECT_THROW(GetKeyValue(registry, kLocalMachine, kToolKey, "PATH", value),
+                 RegistryValueUnreadable);
     EXPECT_EQ(value, "");
     EXPECT_TRUE(registry.open.empty());
     EXPECT_EQ(registry.closes, 1);
@@ -109,8 +104,7 @@ struct SysInfoCase : ::testing::Test {
     RecordingMessages messages;
 };
 
-TEST_F(SysInfoCase, StartsThePathValueWithoutAFileCheckOrASecondLookUp)
-{
+TEST_F(SysInfoCase, StartsThePathValueWithoutAFileCheckOrASecondLookUp) {
     registry.set(kToolKey, "PATH", {kTypeString, WithZero("C:\\Tools\\msinfo32.exe")});
     registry.set(kLocationKey, "MSINFO", {kTypeString, WithZero("C:\\Other")});
     StartSysInfo(registry, launcher, messages);
@@ -121,8 +115,7 @@ TEST_F(SysInfoCase, StartsThePathValueWithoutAFileCheckOrASecondLookUp)
     EXPECT_TRUE(registry.open.empty());
 }
 
-TEST_F(SysInfoCase, StartsMsinfo32FromTheSecondKeysFolderWhenTheFileIsThere)
-{
+TEST_F(SysInfoCase, StartsMsinfo32FromTheSecondKeysFolderWhenTheFileIsThere) {
     registry.set(kLocationKey, "MSINFO", {kTypeString, WithZero("C:\\Shared\\MSInfo")});
     launcher.files.insert("C:\\Shared\\MSInfo\\MSINFO32.EXE");
     StartSysInfo(registry, launcher, messages);
@@ -132,8 +125,7 @@ TEST_F(SysInfoCase, StartsMsinfo32FromTheSecondKeysFolderWhenTheFileIsThere)
     EXPECT_TRUE(messages.texts.empty());
 }
 
-TEST_F(SysInfoCase, SaysUnavailableWhenTheSecondKeysFolderLacksTheFile)
-{
+TEST_F(SysInfoCase, SaysUnavailableWhenTheSecondKeysFolderLacksTheFile) {
     registry.set(kLocationKey, "MSINFO", {kTypeString, WithZero("C:\\Shared\\MSInfo")});
     StartSysInfo(registry, launcher, messages);
     EXPECT_EQ(launcher.checked, std::vector<std::string>{"C:\\Shared\\MSInfo\\MSINFO32.EXE"});
@@ -141,16 +133,14 @@ TEST_F(SysInfoCase, SaysUnavailableWhenTheSecondKeysFolderLacksTheFile)
     EXPECT_EQ(messages.texts, kUnavailable);
 }
 
-TEST_F(SysInfoCase, SaysUnavailableOnceWhenNeitherKeyExists)
-{
+TEST_F(SysInfoCase, SaysUnavailableOnceWhenNeitherKeyExists) {
     StartSysInfo(registry, launcher, messages);
     EXPECT_EQ(registry.opened, (std::vector<std::string>{kToolKey, kLocationKey}));
     EXPECT_TRUE(launcher.started.empty());
     EXPECT_EQ(messages.texts, kUnavailable);
 }
 
-TEST_F(SysInfoCase, SaysUnavailableWhenThePathValueHasAnotherTypeAndGivesNoText)
-{
+TEST_F(SysInfoCase, SaysUnavailableWhenThePathValueHasAnotherTypeAndGivesNoText) {
     registry.set(kToolKey, "PATH", {7, WithZero("C:\\x.exe")});
     StartSysInfo(registry, launcher, messages);
     EXPECT_EQ(registry.opened, std::vector<std::string>{kToolKey});
@@ -158,8 +148,7 @@ TEST_F(SysInfoCase, SaysUnavailableWhenThePathValueHasAnotherTypeAndGivesNoText)
     EXPECT_EQ(messages.texts, kUnavailable);
 }
 
-TEST_F(SysInfoCase, SaysUnavailableAtOnceWhenThePathValueHoldsNoData)
-{
+TEST_F(SysInfoCase, SaysUnavailableAtOnceWhenThePathValueHoldsNoData) {
     registry.set(kToolKey, "PATH", {kTypeString, ""});
     registry.set(kLocationKey, "MSINFO", {kTypeString, WithZero("C:\\Shared\\MSInfo")});
     launcher.files.insert("C:\\Shared\\MSInfo\\MSINFO32.EXE");
@@ -170,8 +159,7 @@ TEST_F(SysInfoCase, SaysUnavailableAtOnceWhenThePathValueHoldsNoData)
     EXPECT_TRUE(registry.open.empty());
 }
 
-TEST_F(SysInfoCase, SaysUnavailableWhenTheToolDoesNotStart)
-{
+TEST_F(SysInfoCase, SaysUnavailableWhenTheToolDoesNotStart) {
     registry.set(kToolKey, "PATH", {kTypeString, WithZero("C:\\gone.exe")});
     launcher.startSucceeds = false;
     StartSysInfo(registry, launcher, messages);
@@ -181,12 +169,13 @@ TEST_F(SysInfoCase, SaysUnavailableWhenTheToolDoesNotStart)
 
 class ThrowingLauncher final : public ProgramLauncher {
 public:
-    bool IsOrdinaryFile(const std::string&) override { throw std::runtime_error("file system gone"); }
+    bool IsOrdinaryFile(const std::string&) override {
+        throw std::runtime_error("file system gone");
+    }
     bool Start(const std::string&) override { throw std::runtime_error("cannot start"); }
 };
 
-TEST_F(SysInfoCase, AnyFailureOnTheWayEndsInTheMessage)
-{
+TEST_F(SysInfoCase, AnyFailureOnTheWayEndsInTheMessage) {
     ThrowingLauncher throwing;
     registry.set(kLocationKey, "MSINFO", {kTypeString, WithZero("C:\\Shared\\MSInfo")});
     StartSysInfo(registry, throwing, messages);
@@ -196,8 +185,7 @@ TEST_F(SysInfoCase, AnyFailureOnTheWayEndsInTheMessage)
     EXPECT_TRUE(registry.open.empty());
 }
 
-TEST(PlatformRegistry, WithoutTheWindowsRegistryTheToolIsUnavailable)
-{
+TEST(PlatformRegistry, WithoutTheWindowsRegistryTheToolIsUnavailable) {
 #ifndef _WIN32
     RecordingMessages messages;
     FakeLauncher launcher;

@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen"); // test discovery runs without the test's environment
+        qputenv("QT_QPA_PLATFORM",
+                "offscreen"); // test discovery runs without the test's environment
     }
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication application(argc, argv);

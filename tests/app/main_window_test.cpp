@@ -34,8 +34,7 @@ private:
 class PdfPrinters final : public PrinterSource {
 public:
     explicit PdfPrinters(QString path) : path_(std::move(path)) {}
-    std::unique_ptr<QPrinter> defaultPrinter() override
-    {
+    std::unique_ptr<QPrinter> defaultPrinter() override {
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         printer->setOutputFormat(QPrinter::PdfFormat);
         printer->setOutputFileName(path_);
@@ -49,12 +48,12 @@ private:
 // A registry without keys, as on a machine without the System Information tool.
 class EmptyRegistry final : public about::Registry {
 public:
-    long OpenKey(std::uint32_t, const std::string&, std::uint32_t, std::uint32_t, about::RegistryKey&) override
-    {
+    long OpenKey(std::uint32_t, const std::string&, std::uint32_t, std::uint32_t,
+                 about::RegistryKey&) override {
         return 2;
     }
-    long QueryValue(about::RegistryKey, const std::string&, std::uint32_t&, unsigned char*, std::uint32_t&) override
-    {
+    long QueryValue(about::RegistryKey, const std::string&, std::uint32_t&, unsigned char*,
+                    std::uint32_t&) override {
         return 6;
     }
     long CloseKey(about::RegistryKey) override { return 6; }
@@ -62,26 +61,27 @@ public:
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(folder_.isValid());
         startDirectory_ = QDir::currentPath();
         for (const char* name : {"two_layers.kpj", "not_xml.kpj"}) {
-            ASSERT_TRUE(QFile::copy(QStringLiteral(KESTROVA_TEST_DATA "/app/") + QString::fromLatin1(name),
-                                    folder_.filePath(QString::fromLatin1(name))));
+            ASSERT_TRUE(
+                QFile::copy(QStringLiteral(KESTROVA_TEST_DATA "/app/") + QString::fromLatin1(name),
+                            folder_.filePath(QString::fromLatin1(name))));
         }
     }
     void TearDown() override { QDir::setCurrent(startDirectory_); }
 
     QString project(const char* name) const { return folder_.filePath(QString::fromLatin1(name)); }
-    QStringList filesInFolder() const { return QDir(folder_.path()).entryList(QDir::Files, QDir::Name); }
+    QStringList filesInFolder() const {
+        return QDir(folder_.path()).entryList(QDir::Files, QDir::Name);
+    }
 
     QTemporaryDir folder_;
     QString startDirectory_;
 };
 
-TEST_F(MainWindowTest, MenuBarHoldsFileOpenPrintAndHelpAboutOnly)
-{
+TEST_F(MainWindowTest, MenuBarHoldsFileOpenPrintAndHelpAboutOnly) {
     main w;
     const QList<QAction*> bar = w.menuBar()->actions();
     ASSERT_EQ(bar.size(), 2);
@@ -105,8 +105,7 @@ TEST_F(MainWindowTest, MenuBarHoldsFileOpenPrintAndHelpAboutOnly)
     EXPECT_EQ(w.objectName(), QStringLiteral("main"));
 }
 
-TEST_F(MainWindowTest, OpensWithItsCaptionPlaceSizeAndAnEmptyFocusedReportBox)
-{
+TEST_F(MainWindowTest, OpensWithItsCaptionPlaceSizeAndAnEmptyFocusedReportBox) {
     main w;
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
@@ -125,8 +124,7 @@ TEST_F(MainWindowTest, OpensWithItsCaptionPlaceSizeAndAnEmptyFocusedReportBox)
     EXPECT_FALSE(w.isMinimized());
 }
 
-TEST_F(MainWindowTest, ReportBoxKeepsItsPlaceWhenTheWindowIsResizedOrMaximized)
-{
+TEST_F(MainWindowTest, ReportBoxKeepsItsPlaceWhenTheWindowIsResizedOrMaximized) {
     main w;
     w.show();
     w.resize(900, 700);
@@ -140,8 +138,7 @@ TEST_F(MainWindowTest, ReportBoxKeepsItsPlaceWhenTheWindowIsResizedOrMaximized)
     EXPECT_EQ(w.lstReports->geometry(), QRect(16, 16, 433, 257));
 }
 
-TEST_F(MainWindowTest, CtrlOAndCtrlPRunOpenAndPrint)
-{
+TEST_F(MainWindowTest, CtrlOAndCtrlPRunOpenAndPrint) {
     main w;
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
@@ -153,8 +150,7 @@ TEST_F(MainWindowTest, CtrlOAndCtrlPRunOpenAndPrint)
     EXPECT_EQ(w.messages().shownTexts(), std::vector<std::string>{"Nothing to print!"});
 }
 
-TEST_F(MainWindowTest, CheckRunInTheWindowGivesTheSameReportAsTheCheckOnItsOwn)
-{
+TEST_F(MainWindowTest, CheckRunInTheWindowGivesTheSameReportAsTheCheckOnItsOwn) {
     const std::string path = QDir::toNativeSeparators(project("two_layers.kpj")).toStdString();
     StringReportBox expected;
     {
@@ -173,7 +169,8 @@ TEST_F(MainWindowTest, CheckRunInTheWindowGivesTheSameReportAsTheCheckOnItsOwn)
     EXPECT_EQ(w.reportBox().text().rfind("\r\nReporting on " + path + "\r\n", 0), 0u);
     EXPECT_NE(w.reportBox().text().find("Caf\xC3\xA9 video"), std::string::npos);
     EXPECT_EQ(QDir(QDir::currentPath()).canonicalPath(), QDir(folder_.path()).canonicalPath());
-    EXPECT_EQ(filesInFolder(), (QStringList{"not_xml.kpj", "two_layers.kpj"})) << "working copy left behind";
+    EXPECT_EQ(filesInFolder(), (QStringList{"not_xml.kpj", "two_layers.kpj"}))
+        << "working copy left behind";
 
     // A second run replaces the report completely.
     w.dlgOpen.setNextFileName(project("two_layers.kpj"));
@@ -181,8 +178,7 @@ TEST_F(MainWindowTest, CheckRunInTheWindowGivesTheSameReportAsTheCheckOnItsOwn)
     EXPECT_EQ(w.reportBox().text(), expected.text());
 }
 
-TEST_F(MainWindowTest, CancellingTheOpenDialogKeepsThePreviousReportAndMakesNoFile)
-{
+TEST_F(MainWindowTest, CancellingTheOpenDialogKeepsThePreviousReportAndMakesNoFile) {
     main w;
     w.reportBox().setText("\r\nprevious report");
     QDir::setCurrent(folder_.path());
@@ -193,8 +189,7 @@ TEST_F(MainWindowTest, CancellingTheOpenDialogKeepsThePreviousReportAndMakesNoFi
     EXPECT_TRUE(w.messages().shownTexts().empty());
 }
 
-TEST_F(MainWindowTest, ParseErrorIsShownWhileTheBoxHoldsTheHeader)
-{
+TEST_F(MainWindowTest, ParseErrorIsShownWhileTheBoxHoldsTheHeader) {
     main w;
     w.show();
     const std::string path = QDir::toNativeSeparators(project("not_xml.kpj")).toStdString();
@@ -216,16 +211,16 @@ TEST_F(MainWindowTest, ParseErrorIsShownWhileTheBoxHoldsTheHeader)
     ASSERT_NE(lineBreak, std::string::npos);
     EXPECT_FALSE(message.substr(lineBreak + 2).empty());
     EXPECT_EQ(message.substr(lineBreak + 2).find_first_not_of("0123456789"), std::string::npos);
-    EXPECT_EQ(w.reportBox().text(),
-              "\r\nReporting on " + path +
-                  "\r\n\r\nThere is an error in this file - it may be from an earlier version of Kestrova"
-                  "\r\n - this may not effect the build in Kestrova but stops this program from checking "
-                  "further.");
+    EXPECT_EQ(
+        w.reportBox().text(),
+        "\r\nReporting on " + path +
+            "\r\n\r\nThere is an error in this file - it may be from an earlier version of Kestrova"
+            "\r\n - this may not effect the build in Kestrova but stops this program from checking "
+            "further.");
     EXPECT_EQ(filesInFolder(), (QStringList{"not_xml.kpj", "two_layers.kpj"}));
 }
 
-TEST_F(MainWindowTest, PrintWithAnEmptyBoxSaysNothingToPrint)
-{
+TEST_F(MainWindowTest, PrintWithAnEmptyBoxSaysNothingToPrint) {
     main w;
     const QString pdf = folder_.filePath(QStringLiteral("out.pdf"));
     PdfPrinters printers(pdf);
@@ -236,8 +231,7 @@ TEST_F(MainWindowTest, PrintWithAnEmptyBoxSaysNothingToPrint)
     EXPECT_FALSE(QFileInfo::exists(pdf));
 }
 
-TEST_F(MainWindowTest, PrintPrintsTheReportAsTheUserEditedIt)
-{
+TEST_F(MainWindowTest, PrintPrintsTheReportAsTheUserEditedIt) {
     main w;
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
@@ -255,11 +249,11 @@ TEST_F(MainWindowTest, PrintPrintsTheReportAsTheUserEditedIt)
     const QString text = testing::PdfText(pdf);
     EXPECT_TRUE(text.contains(QStringLiteral("Checked by Ann"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Titles"))) << text.toStdString();
-    EXPECT_TRUE(text.indexOf(QStringLiteral("Titles")) < text.indexOf(QStringLiteral("Checked by Ann")));
+    EXPECT_TRUE(text.indexOf(QStringLiteral("Titles")) <
+                text.indexOf(QStringLiteral("Checked by Ann")));
 }
 
-TEST_F(MainWindowTest, HelpAboutShowsAFreshAboutDialogModallyOwnedByTheWindow)
-{
+TEST_F(MainWindowTest, HelpAboutShowsAFreshAboutDialogModallyOwnedByTheWindow) {
     main w;
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
@@ -282,13 +276,13 @@ TEST_F(MainWindowTest, HelpAboutShowsAFreshAboutDialogModallyOwnedByTheWindow)
         EXPECT_EQ(title, QStringLiteral("About Kestrova Checker"));
         EXPECT_EQ(owner, &w);
         EXPECT_TRUE(windowBlocked);
-        EXPECT_TRUE(w.findChildren<about::frmAbout*>().isEmpty()) << "dialog not destroyed on close";
+        EXPECT_TRUE(w.findChildren<about::frmAbout*>().isEmpty())
+            << "dialog not destroyed on close";
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     }
 }
 
-TEST_F(MainWindowTest, SystemInfoWithoutTheToolSaysSoAndTheAboutDialogStaysOpen)
-{
+TEST_F(MainWindowTest, SystemInfoWithoutTheToolSaysSoAndTheAboutDialogStaysOpen) {
     main w;
     EmptyRegistry registry;
     w.useSystemInfo(registry, about::PlatformLauncher());
@@ -304,7 +298,8 @@ TEST_F(MainWindowTest, SystemInfoWithoutTheToolSaysSoAndTheAboutDialogStaysOpen)
     });
     w.mnuHelpAbout->trigger();
     EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(w.messages().shownTexts(), std::vector<std::string>{"System Information Is Unavailable At This Time"});
+    EXPECT_EQ(w.messages().shownTexts(),
+              std::vector<std::string>{"System Information Is Unavailable At This Time"});
 }
 
 } // namespace

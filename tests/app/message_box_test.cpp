@@ -26,8 +26,7 @@ struct ShownBox {
 };
 
 // Shows a message through the real box and closes it with its OK button, noting what it showed.
-ShownBox ShowAndCloseWithOk(ApplicationMessageBox& messages, const std::string& text)
-{
+ShownBox ShowAndCloseWithOk(ApplicationMessageBox& messages, const std::string& text) {
     ShownBox shown;
     testing::WhenModalOpens([&shown](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
@@ -53,8 +52,7 @@ ShownBox ShowAndCloseWithOk(ApplicationMessageBox& messages, const std::string& 
     return shown;
 }
 
-TEST(MessageBox, ShowsTextWithOkOnlyNoIconAndApplicationTitleModalToApplication)
-{
+TEST(MessageBox, ShowsTextWithOkOnlyNoIconAndApplicationTitleModalToApplication) {
     QWidget owner;
     owner.show();
     ApplicationMessageBox messages(&owner);
@@ -69,17 +67,16 @@ TEST(MessageBox, ShowsTextWithOkOnlyNoIconAndApplicationTitleModalToApplication)
     EXPECT_EQ(messages.shownTexts(), std::vector<std::string>{"Nothing to print!"});
 }
 
-TEST(MessageBox, StartsANewLineAtCrLfAndShowsMarkupAsPlainText)
-{
+TEST(MessageBox, StartsANewLineAtCrLfAndShowsMarkupAsPlainText) {
     ApplicationMessageBox messages(nullptr);
-    const ShownBox shown = ShowAndCloseWithOk(messages, "Opening and ending tag mismatch: <b> and </a>\r\n7");
+    const ShownBox shown =
+        ShowAndCloseWithOk(messages, "Opening and ending tag mismatch: <b> and </a>\r\n7");
     ASSERT_TRUE(shown.seen);
     EXPECT_EQ(shown.text, QStringLiteral("Opening and ending tag mismatch: <b> and </a>\n7"));
     EXPECT_EQ(shown.format, Qt::PlainText);
 }
 
-TEST(MessageBox, PreAnsweredMessagesAreRecordedWithoutShowing)
-{
+TEST(MessageBox, PreAnsweredMessagesAreRecordedWithoutShowing) {
     ApplicationMessageBox messages(nullptr);
     messages.answerNextWithOk(2);
     messages.showMessage("first");

@@ -19,8 +19,7 @@ namespace {
 
 class OpenDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(folder_.isValid());
         startDirectory_ = QDir::currentPath();
         for (const char* name : {"first.kpj", "SHOUTED.KPJ", "Mixed.Kpj", "notes.txt"}) {
@@ -47,8 +46,7 @@ struct DialogSettings {
 };
 
 // Notes how the open dialog is set up, then picks `choice` (or cancels when it is empty).
-void AnswerDialog(DialogSettings& settings, const QString& choice, bool waitForListing = false)
-{
+void AnswerDialog(DialogSettings& settings, const QString& choice, bool waitForListing = false) {
     testing::WhenModalOpens([&settings, choice, waitForListing](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         if (dialog == nullptr) {
@@ -71,7 +69,8 @@ void AnswerDialog(DialogSettings& settings, const QString& choice, bool waitForL
             QTest::qWait(50);
             if (list != nullptr) {
                 for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row) {
-                    settings.listed << list->model()->index(row, 0, list->rootIndex()).data().toString();
+                    settings.listed
+                        << list->model()->index(row, 0, list->rootIndex()).data().toString();
                 }
                 settings.listed.sort();
             }
@@ -89,8 +88,7 @@ void AnswerDialog(DialogSettings& settings, const QString& choice, bool waitForL
     });
 }
 
-TEST_F(OpenDialogTest, RealDialogOffersProjectFilesOnlyAndReturnsTheChosenFile)
-{
+TEST_F(OpenDialogTest, RealDialogOffersProjectFilesOnlyAndReturnsTheChosenFile) {
     OpenDialog dlgOpen(nullptr);
     DialogSettings settings;
     AnswerDialog(settings, path("first.kpj"));
@@ -104,8 +102,7 @@ TEST_F(OpenDialogTest, RealDialogOffersProjectFilesOnlyAndReturnsTheChosenFile)
     EXPECT_EQ(QDir(QDir::currentPath()).canonicalPath(), QDir(folder_.path()).canonicalPath());
 }
 
-TEST_F(OpenDialogTest, RealDialogListsProjectFilesInAnyLetterCase)
-{
+TEST_F(OpenDialogTest, RealDialogListsProjectFilesInAnyLetterCase) {
     OpenDialog dlgOpen(nullptr);
     dlgOpen.setNextFileName(path("first.kpj")); // opens the next dialog in the test folder
     ASSERT_TRUE(dlgOpen.chooseProjectFile());
@@ -118,8 +115,7 @@ TEST_F(OpenDialogTest, RealDialogListsProjectFilesInAnyLetterCase)
     EXPECT_EQ(*chosen, QDir::toNativeSeparators(path("SHOUTED.KPJ")).toStdString());
 }
 
-TEST_F(OpenDialogTest, RealDialogOffersTheFileChosenLastTimeAndCancelChangesNothing)
-{
+TEST_F(OpenDialogTest, RealDialogOffersTheFileChosenLastTimeAndCancelChangesNothing) {
     OpenDialog dlgOpen(nullptr);
     DialogSettings none;
     AnswerDialog(none, QString()); // cancel before any choice
@@ -142,8 +138,7 @@ TEST_F(OpenDialogTest, RealDialogOffersTheFileChosenLastTimeAndCancelChangesNoth
     EXPECT_EQ(dlgOpen.fileName(), path("Mixed.Kpj"));
 }
 
-TEST_F(OpenDialogTest, PreAnsweredChoicesActLikeTheDialog)
-{
+TEST_F(OpenDialogTest, PreAnsweredChoicesActLikeTheDialog) {
     OpenDialog dlgOpen(nullptr);
     dlgOpen.setNextCancel();
     dlgOpen.setNextFileName(path("first.kpj"));

@@ -3,9 +3,9 @@
 #include "app/report_box.h"
 
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -14,16 +14,14 @@
 namespace kestrova::app {
 namespace {
 
-std::string RoundTrip(const std::string& text)
-{
+std::string RoundTrip(const std::string& text) {
     QPlainTextEdit box;
     PlainTextReportBox report(box);
     report.setText(text);
     return report.text();
 }
 
-TEST(ReportBox, GivesBackEveryTextExactlyAsSet)
-{
+TEST(ReportBox, GivesBackEveryTextExactlyAsSet) {
     const std::string cases[] = {
         "",
         "\r\nReporting on /tmp/a.kpj\r\n\r\nLayers:\r\n 1: \tVideo\r\n\r\nNo errors found",
@@ -37,11 +35,13 @@ TEST(ReportBox, GivesBackEveryTextExactlyAsSet)
         "lone\rcarriage return",
         "\r",
         "\r\r\n\n\r",
-        "Caf\xC3\xA9 \xC3\x9F \xE2\x82\xAC \xF0\x9F\x8E\xAC",        // é ß € and a clapper board
-        "non\xC2\xA0" "breaking space",                            // U+00A0 must stay itself
-        "\xE2\x80\xA8 and \xE2\x80\xA9 written as characters",     // U+2028 and U+2029
-        "\xEE\x80\x80\xEE\x80\x8D\xEE\x80\x8E\xEE\x80\xA8x\xEE\x80\x80",         // the private-use characters we use
-        "\xEF\xB7\x90\xEF\xB7\x91",                               // U+FDD0 U+FDD1
+        "Caf\xC3\xA9 \xC3\x9F \xE2\x82\xAC \xF0\x9F\x8E\xAC", // é ß € and a clapper board
+        "non\xC2\xA0"
+        "breaking space",                                                // U+00A0 must stay itself
+        "\xE2\x80\xA8 and \xE2\x80\xA9 written as characters",           // U+2028 and U+2029
+        "\xEE\x80\x80\xEE\x80\x8D\xEE\x80\x8E\xEE\x80\xA8x\xEE\x80\x80", // the private-use
+                                                                         // characters we use
+        "\xEF\xB7\x90\xEF\xB7\x91",                                      // U+FDD0 U+FDD1
         "tab\tin\t\tline",
     };
     for (const std::string& text : cases) {
@@ -49,23 +49,21 @@ TEST(ReportBox, GivesBackEveryTextExactlyAsSet)
     }
 }
 
-TEST(ReportBox, ShowsCrLfAsLinesAndLoneLineFeedAsBreakInsideTheLine)
-{
+TEST(ReportBox, ShowsCrLfAsLinesAndLoneLineFeedAsBreakInsideTheLine) {
     QPlainTextEdit box;
     PlainTextReportBox report(box);
     report.setText("\r\nfirst\r\nname\nwith break");
     EXPECT_EQ(box.document()->blockCount(), 3);
-    EXPECT_EQ(box.document()->findBlockByNumber(2).text(), QString::fromUtf8("name\u2028with break"));
+    EXPECT_EQ(box.document()->findBlockByNumber(2).text(),
+              QString::fromUtf8("name\u2028with break"));
 }
 
-TEST(ReportBox, KeepsLongLinesWhole)
-{
+TEST(ReportBox, KeepsLongLinesWhole) {
     const std::string line(40000, 'x');
     EXPECT_EQ(RoundTrip("\r\n" + line + "\r\nend"), "\r\n" + line + "\r\nend");
 }
 
-TEST(ReportBox, AppendingLineByLineKeepsEveryEarlierLine)
-{
+TEST(ReportBox, AppendingLineByLineKeepsEveryEarlierLine) {
     QPlainTextEdit box;
     PlainTextReportBox report(box);
     report.setText("");
@@ -84,8 +82,7 @@ TEST(ReportBox, AppendingLineByLineKeepsEveryEarlierLine)
     EXPECT_EQ(box.document()->blockCount(), 2);
 }
 
-TEST(ReportBox, TypedTextComesBackWithCrLfLineBreaks)
-{
+TEST(ReportBox, TypedTextComesBackWithCrLfLineBreaks) {
     QPlainTextEdit box;
     PlainTextReportBox report(box);
     report.setText("\r\nold");
@@ -96,8 +93,7 @@ TEST(ReportBox, TypedTextComesBackWithCrLfLineBreaks)
     EXPECT_EQ(report.text(), "\r\nold\r\ntyped\r\n");
 }
 
-TEST(ReportBox, PastedTextWithAnyLineEndsBecomesCrLfLines)
-{
+TEST(ReportBox, PastedTextWithAnyLineEndsBecomesCrLfLines) {
     QPlainTextEdit box;
     PlainTextReportBox report(box);
     box.insertPlainText(QStringLiteral("a\r\nb\nc"));

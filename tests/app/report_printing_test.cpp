@@ -22,8 +22,7 @@ namespace {
 
 const QString kIndent(10, u' ');
 
-std::unique_ptr<QPrinter> PdfPrinter(const QString& path)
-{
+std::unique_ptr<QPrinter> PdfPrinter(const QString& path) {
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     printer->setOutputFormat(QPrinter::PdfFormat);
     printer->setOutputFileName(path);
@@ -34,8 +33,7 @@ std::unique_ptr<QPrinter> PdfPrinter(const QString& path)
 class PdfPrinters final : public PrinterSource {
 public:
     explicit PdfPrinters(QString path) : path_(std::move(path)) {}
-    std::unique_ptr<QPrinter> defaultPrinter() override
-    {
+    std::unique_ptr<QPrinter> defaultPrinter() override {
         ++asked;
         return PdfPrinter(path_);
     }
@@ -56,31 +54,29 @@ public:
     bool newPage() override { return false; }
 };
 
-TEST(PrintedLines, IndentEveryReportLineAfterTwoEmptyLines)
-{
+TEST(PrintedLines, IndentEveryReportLineAfterTwoEmptyLines) {
     EXPECT_EQ(PrintedLines("\r\nReporting on /p.kpj\r\n\r\nLayers:\r\n\r\nNo errors found"),
-              (QStringList{"", "", kIndent, kIndent + "Reporting on /p.kpj", kIndent, kIndent + "Layers:",
-                           kIndent, kIndent + "No errors found"}));
+              (QStringList{"", "", kIndent, kIndent + "Reporting on /p.kpj", kIndent,
+                           kIndent + "Layers:", kIndent, kIndent + "No errors found"}));
 }
 
-TEST(PrintedLines, SplitOnlyAtCrLf)
-{
+TEST(PrintedLines, SplitOnlyAtCrLf) {
     EXPECT_EQ(PrintedLines("\r\n"), (QStringList{"", "", kIndent, kIndent}));
     EXPECT_EQ(PrintedLines("one line only"), (QStringList{"", "", kIndent + "one line only"}));
     EXPECT_EQ(PrintedLines("ends\r\n"), (QStringList{"", "", kIndent + "ends", kIndent}));
-    EXPECT_EQ(PrintedLines("a\nb\rc\r\nd"), (QStringList{"", "", kIndent + "a\nb\rc", kIndent + "d"}));
+    EXPECT_EQ(PrintedLines("a\nb\rc\r\nd"),
+              (QStringList{"", "", kIndent + "a\nb\rc", kIndent + "d"}));
     EXPECT_EQ(PrintedLines("\r\r\n\n"), (QStringList{"", "", kIndent + "\r", kIndent + "\n"}));
 }
 
-TEST(PrintedLines, ExpandTabsToEveryEighthColumnOfTheReportLine)
-{
+TEST(PrintedLines, ExpandTabsToEveryEighthColumnOfTheReportLine) {
     EXPECT_EQ(PrintedLines("\tW\r\n 1: \tVideo\r\n12345678\tx\r\n\xC3\xA9\tx"),
               (QStringList{"", "", kIndent + "        W", kIndent + " 1:     Video",
-                           kIndent + "12345678        x", kIndent + QString::fromUtf8("\xC3\xA9       x")}));
+                           kIndent + "12345678        x",
+                           kIndent + QString::fromUtf8("\xC3\xA9       x")}));
 }
 
-TEST(PrintedLines, KeepLinesLongerThan32764CharactersWhole)
-{
+TEST(PrintedLines, KeepLinesLongerThan32764CharactersWhole) {
     const std::string exact(32764, 'a');
     const std::string longer(40000, 'b');
     const QStringList lines = PrintedLines(exact + "\r\n" + longer + "\r\nend");
@@ -104,8 +100,7 @@ struct Word {
 };
 
 // The words of the first page with their positions in points, read back with pdftotext.
-std::vector<Word> FirstPageWords(const QString& path)
-{
+std::vector<Word> FirstPageWords(const QString& path) {
     const QString html = testing::ToolOutput(QStringLiteral("pdftotext"),
                                              {"-bbox", "-f", "1", "-l", "1", path, "-"});
     static const QRegularExpression word(
@@ -118,11 +113,10 @@ std::vector<Word> FirstPageWords(const QString& path)
     return words;
 }
 
-TEST_F(PrintToPdf, PrintsTheReportInBoldCourierIndentedByTenCharacters)
-{
-    const std::string report =
-        "\r\nReporting on /projects/show.kpj\r\n\r\nLayers:\r\n 1: \tVideo\r\n\tWARNING - Zero length item at "
-        "0h 00m 02s 000\r\n\r\n\r\nNo errors found";
+TEST_F(PrintToPdf, PrintsTheReportInBoldCourierIndentedByTenCharacters) {
+    const std::string report = "\r\nReporting on /projects/show.kpj\r\n\r\nLayers:\r\n 1: "
+                               "\tVideo\r\n\tWARNING - Zero length item at "
+                               "0h 00m 02s 000\r\n\r\n\r\nNo errors found";
     auto printer = PdfPrinter(pdf());
     const QRectF page = printer->pageLayout().paintRect(QPageLayout::Point);
     ASSERT_EQ(PrintReport(*printer, report), PrintResult::Printed);
@@ -134,7 +128,8 @@ TEST_F(PrintToPdf, PrintsTheReportInBoldCourierIndentedByTenCharacters)
     EXPECT_TRUE(lines[first].trimmed() == QStringLiteral("Reporting on /projects/show.kpj"));
     EXPECT_TRUE(lines[first + 2].trimmed() == QStringLiteral("Layers:"));
     EXPECT_TRUE(lines[first + 3].trimmed() == QStringLiteral("1:     Video"));
-    EXPECT_TRUE(lines[first + 4].trimmed() == QStringLiteral("WARNING - Zero length item at 0h 00m 02s 000"));
+    EXPECT_TRUE(lines[first + 4].trimmed() ==
+                QStringLiteral("WARNING - Zero length item at 0h 00m 02s 000"));
     EXPECT_TRUE(lines[first + 7].trimmed() == QStringLiteral("No errors found"));
 
     // A character of 10-point Courier is 6 points wide; two empty lines and the report's own
@@ -155,13 +150,13 @@ TEST_F(PrintToPdf, PrintsTheReportInBoldCourierIndentedByTenCharacters)
     }
 
     const QString fonts = testing::PdfFonts(pdf());
-    EXPECT_TRUE(fonts.contains(QStringLiteral("Mono-Bold")) || fonts.contains(QStringLiteral("Courier")))
+    EXPECT_TRUE(fonts.contains(QStringLiteral("Mono-Bold")) ||
+                fonts.contains(QStringLiteral("Courier")))
         << fonts.toStdString();
     EXPECT_TRUE(fonts.contains(QStringLiteral("Bold"))) << fonts.toStdString();
 }
 
-TEST_F(PrintToPdf, ContinuesOnNewPagesWithEveryLineInOrder)
-{
+TEST_F(PrintToPdf, ContinuesOnNewPagesWithEveryLineInOrder) {
     std::string report;
     for (int i = 0; i < 200; ++i) {
         report += "\r\nline " + std::to_string(i);
@@ -180,8 +175,7 @@ TEST_F(PrintToPdf, ContinuesOnNewPagesWithEveryLineInOrder)
     }
 }
 
-TEST_F(PrintToPdf, KeepsALoneLineFeedInsideItsLine)
-{
+TEST_F(PrintToPdf, KeepsALoneLineFeedInsideItsLine) {
     auto printer = PdfPrinter(pdf());
     ASSERT_EQ(PrintReport(*printer, "\r\nalpha\nbeta\r\ngamma"), PrintResult::Printed);
     const QStringList lines = testing::PdfText(pdf()).split(u'\n');
@@ -191,15 +185,14 @@ TEST_F(PrintToPdf, KeepsALoneLineFeedInsideItsLine)
     EXPECT_TRUE(lines[alpha + 1].contains(QStringLiteral("gamma")));
 }
 
-TEST_F(PrintToPdf, PrintsAVeryLongLineWithoutFailing)
-{
+TEST_F(PrintToPdf, PrintsAVeryLongLineWithoutFailing) {
     auto printer = PdfPrinter(pdf());
-    EXPECT_EQ(PrintReport(*printer, "\r\n" + std::string(40000, 'x') + "\r\nafter"), PrintResult::Printed);
+    EXPECT_EQ(PrintReport(*printer, "\r\n" + std::string(40000, 'x') + "\r\nafter"),
+              PrintResult::Printed);
     EXPECT_TRUE(testing::PdfText(pdf()).contains(QStringLiteral("after")));
 }
 
-TEST_F(PrintToPdf, EmptyBoxSaysNothingToPrintAndOpensNoJob)
-{
+TEST_F(PrintToPdf, EmptyBoxSaysNothingToPrintAndOpensNoJob) {
     PdfPrinters printers(pdf());
     testing::RecordingMessages messages;
     PrintReportCommand("", printers, messages);
@@ -208,8 +201,7 @@ TEST_F(PrintToPdf, EmptyBoxSaysNothingToPrintAndOpensNoJob)
     EXPECT_FALSE(QFileInfo::exists(pdf()));
 }
 
-TEST_F(PrintToPdf, OnlySpacesOrBreaksAreStillPrinted)
-{
+TEST_F(PrintToPdf, OnlySpacesOrBreaksAreStillPrinted) {
     PdfPrinters printers(pdf());
     testing::RecordingMessages messages;
     PrintReportCommand("\r\n", printers, messages);
@@ -218,24 +210,21 @@ TEST_F(PrintToPdf, OnlySpacesOrBreaksAreStillPrinted)
     EXPECT_TRUE(QFileInfo::exists(pdf()));
 }
 
-TEST(PrintReportCommand, SaysSoWhenThereIsNoDefaultPrinter)
-{
+TEST(PrintReportCommand, SaysSoWhenThereIsNoDefaultPrinter) {
     NoPrinters printers;
     testing::RecordingMessages messages;
     PrintReportCommand("\r\nReport", printers, messages);
     EXPECT_EQ(messages.texts, std::vector<std::string>{kNoDefaultPrinter});
 }
 
-TEST(PrintReportCommand, SaysSoWhenThePrinterRefusesTheJob)
-{
+TEST(PrintReportCommand, SaysSoWhenThePrinterRefusesTheJob) {
     PdfPrinters printers(QStringLiteral("/nonexistent-folder/for/sure/report.pdf"));
     testing::RecordingMessages messages;
     PrintReportCommand("\r\nReport", printers, messages);
     EXPECT_EQ(messages.texts, std::vector<std::string>{kPrinterRefused});
 }
 
-TEST_F(PrintToPdf, AbandonsTheJobWhenThePrinterFailsPartWay)
-{
+TEST_F(PrintToPdf, AbandonsTheJobWhenThePrinterFailsPartWay) {
     FailingPagePrinter printer;
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf());
@@ -248,8 +237,7 @@ TEST_F(PrintToPdf, AbandonsTheJobWhenThePrinterFailsPartWay)
     EXPECT_FALSE(printer.paintingActive());
 }
 
-TEST(SystemPrinters, GiveNoPrinterExactlyWhenTheSystemHasNoDefault)
-{
+TEST(SystemPrinters, GiveNoPrinterExactlyWhenTheSystemHasNoDefault) {
     SystemPrinters printers;
     const std::unique_ptr<QPrinter> printer = printers.defaultPrinter();
     EXPECT_EQ(printer == nullptr, QPrinterInfo::defaultPrinter().isNull());

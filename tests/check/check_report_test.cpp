@@ -17,7 +17,9 @@ std::string Gap(const std::string& from, const std::string& to) {
     return "Gap on timeline from:  " + from + "  to:  " + to;
 }
 
-std::string Zero(const std::string& at) { return "\tWARNING - Zero length item at " + at; }
+std::string Zero(const std::string& at) {
+    return "\tWARNING - Zero length item at " + at;
+}
 
 std::string Negative(const std::string& from, const std::string& to) {
     return "\tWARNING - Negative length item from " + from + " to " + to;
@@ -41,7 +43,9 @@ struct ReportCase {
     std::vector<std::string> afterHeader; // the displayed lines from "Layers:" on
 };
 
-void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.fixture; }
+void PrintTo(const ReportCase& c, std::ostream* os) {
+    *os << c.fixture;
+}
 
 std::string Join(const std::vector<std::string>& lines) {
     std::string text;
@@ -114,8 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
     Gaps, FixtureReport,
     testing::Values(
         ReportCase{"gap_hole_between_items.kpj", {"Layers:", " 1: \tCamera", "", Gap(k5s, k8s)}},
-        ReportCase{"gap_first_item_after_zero.kpj",
-                   {"Layers:", " 1: \tCamera", "", Gap(k0s, k3s)}},
+        ReportCase{"gap_first_item_after_zero.kpj", {"Layers:", " 1: \tCamera", "", Gap(k0s, k3s)}},
         ReportCase{"gap_audio_and_filter_past_end.kpj",
                    {"Layers:", " 1: \tCamera", " 2: \tSound", "", Gap(k4s, k12s)}},
         ReportCase{"gap_only_audio.kpj", {"Layers:", " 1: \tMusic", "", Gap(k0s, k7s)}},
@@ -131,27 +134,27 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Layers:", " 1: \tLate", " 2: \tEarly", "", "No errors found"}},
         // Its end counts while the layer has no scrapped flag yet; the scrap that follows
         // takes the video out of the coverage.
-        ReportCase{"scrap_after_items.kpj",
-                   {"Layers:", " 1: \tCamera", " 2: \tScrapped late\t - SCRAPPED", "",
-                    Gap(k5s, k9s)}},
+        ReportCase{
+            "scrap_after_items.kpj",
+            {"Layers:", " 1: \tCamera", " 2: \tScrapped late\t - SCRAPPED", "", Gap(k5s, k9s)}},
         // The video lacks an end time: the scan starts with the audio's end left by the survey.
         ReportCase{"gap_endtime_carried_from_survey.kpj",
                    {"Layers:", " 1: \tMusic", " 2: \tCamera", "", "No errors found"}},
         // The survey judges the effect with the audio's end (no warning); the scan walks only
         // visual items, so it judges it with the video's end and it covers nothing.
         ReportCase{"gap_endtime_carried_within_scan.kpj",
-                   {"Layers:", " 1: \tCamera", " 2: \tMusic", " 3: \tTitles", "",
-                    Gap(k4s, k10s)}}),
+                   {"Layers:", " 1: \tCamera", " 2: \tMusic", " 3: \tTitles", "", Gap(k4s, k10s)}}),
     FixtureName);
 
 // A layer count past the 16-bit range, written into a temporary project.
 TEST(LayerCount, goesOnPast32767) {
     constexpr int kLayers = 33000;
     TempFolder folder;
-    std::string project = "<?xml version=\"1.0\" standalone=\"yes\" ?>\n<kestrovadocument2>\n<multilayer>\n"
-                          "<layer><name>1</name><scrap>no</scrap><layeritem_video>"
-                          "<starttime>0h 00m 00s 000</starttime><endtime>0h 00m 05s 000</endtime>"
-                          "</layeritem_video></layer>\n";
+    std::string project =
+        "<?xml version=\"1.0\" standalone=\"yes\" ?>\n<kestrovadocument2>\n<multilayer>\n"
+        "<layer><name>1</name><scrap>no</scrap><layeritem_video>"
+        "<starttime>0h 00m 00s 000</starttime><endtime>0h 00m 05s 000</endtime>"
+        "</layeritem_video></layer>\n";
     for (int layer = 2; layer <= kLayers; ++layer) {
         project += "<layer><name>" + std::to_string(layer) + "</name>";
         if (layer == 32768)
@@ -169,8 +172,9 @@ TEST(LayerCount, goesOnPast32767) {
     const RunResult run = RunOn((folder / "many.kpj").string());
 
     ASSERT_EQ(run.outcome.status, CheckStatus::ErrorsFound) << run.outcome.description;
-    EXPECT_NE(run.report.find("\r\n32767: \t32767\r\n32768: \t32768\t - SCRAPPED\r\n32769: \t32769\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        run.report.find("\r\n32767: \t32767\r\n32768: \t32768\t - SCRAPPED\r\n32769: \t32769\r\n"),
+        std::string::npos);
     // Layer 32768 is scrapped, so its 30 s video neither covers nor stretches the timeline; the
     // audio of the last layer does.
     EXPECT_TRUE(run.report.ends_with("\r\n33000: \t33000\r\n\r\n" + Gap(k5s, k7s)))

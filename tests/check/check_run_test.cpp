@@ -5,8 +5,8 @@
 #include "check/working_copy.h"
 #include "tests/check/check_test_support.h"
 
-#include <gtest/gtest.h>
 #include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -27,7 +27,8 @@ TEST(RunStart, cancellingLeavesThePreviousReportAndCreatesNoFile) {
     TempFolder folder;
     CurrentDirectoryGuard inFolder(folder.path());
 
-    const RunResult run = RunOn(std::nullopt, WorkingCopyPlace::CurrentDirectory, "\r\nolder report");
+    const RunResult run =
+        RunOn(std::nullopt, WorkingCopyPlace::CurrentDirectory, "\r\nolder report");
 
     EXPECT_EQ(run.outcome.status, CheckStatus::Cancelled);
     EXPECT_EQ(run.report, "\r\nolder report");
@@ -63,7 +64,9 @@ struct ParseErrorCase {
     long line;
 };
 
-void PrintTo(const ParseErrorCase& c, std::ostream* os) { *os << c.fixture; }
+void PrintTo(const ParseErrorCase& c, std::ostream* os) {
+    *os << c.fixture;
+}
 
 class NotParsed : public testing::TestWithParam<ParseErrorCase> {};
 
@@ -88,13 +91,15 @@ TEST_P(NotParsed, showsReasonAndLineOverTheHeaderThenAppendsTheTwoFixedLines) {
     EXPECT_TRUE(folder.entries().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fixtures, NotParsed,
-    testing::Values(ParseErrorCase{"malformed.kpj", 5}, ParseErrorCase{"empty.kpj", 1},
-                    // Without the exact plain declaration the bytes are read as UTF-8, and the
-                    // Latin-1 byte in the name is not.
-                    ParseErrorCase{"latin1_bytes_other_declaration.kpj", 5}),
-    [](const auto& info) { return info.param.fixture.substr(0, info.param.fixture.find('.')); });
+INSTANTIATE_TEST_SUITE_P(Fixtures, NotParsed,
+                         testing::Values(ParseErrorCase{"malformed.kpj", 5},
+                                         ParseErrorCase{"empty.kpj", 1},
+                                         // Without the exact plain declaration the bytes are read
+                                         // as UTF-8, and the Latin-1 byte in the name is not.
+                                         ParseErrorCase{"latin1_bytes_other_declaration.kpj", 5}),
+                         [](const auto& info) {
+                             return info.param.fixture.substr(0, info.param.fixture.find('.'));
+                         });
 
 // ---------------------------------------------------------------------------------------------
 // Runs that stop part way
@@ -119,7 +124,9 @@ struct StopCase {
     std::vector<std::string> named;      // what the message must name besides the file
 };
 
-void PrintTo(const StopCase& c, std::ostream* os) { *os << c.fixture; }
+void PrintTo(const StopCase& c, std::ostream* os) {
+    *os << c.fixture;
+}
 
 class StopsOnDocument : public testing::TestWithParam<StopCase> {};
 
@@ -172,7 +179,8 @@ TEST(StopsOnDocument, reportAtItsSizeLimitStillEndsWithTheStopLine) {
                            std::string(nameLength, 'n') + "</name></layer>\n";
     for (std::size_t layer = 1; layer < repeats; ++layer)
         document += "<layer/>\n";
-    document += "<layer><name>" + std::string(lastName, 't') + "</name></layer>\n"
+    document += "<layer><name>" + std::string(lastName, 't') +
+                "</name></layer>\n"
                 "<layer><layeritem_video><starttime>0h 00m 01s 000</starttime>"
                 "<endtime>0h 00m 01s 000</endtime></layeritem_video></layer>\n"
                 "</multilayer></kestrovadocument2>\n";
@@ -270,8 +278,7 @@ TEST(WorkingCopyPlace, currentDirectoryOrProjectFolder) {
 
     EXPECT_EQ(RunOn(project, WorkingCopyPlace::CurrentDirectory).outcome.status,
               CheckStatus::NoErrors);
-    EXPECT_EQ(RunOn(project, WorkingCopyPlace::ProjectFolder).outcome.status,
-              CheckStatus::Stopped);
+    EXPECT_EQ(RunOn(project, WorkingCopyPlace::ProjectFolder).outcome.status, CheckStatus::Stopped);
     EXPECT_TRUE(current.entries().empty());
     EXPECT_EQ(projectFolder.entries().size(), 257u);
 }

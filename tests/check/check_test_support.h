@@ -174,8 +174,8 @@ inline std::string Header(const std::string& path) {
 
 // The first working-copy names of a freshly started program, in the order they are tried.
 inline const std::vector<std::string>& FirstCandidateNames() {
-    static const std::vector<std::string> names = {"AAA@@A@A.tmp", "AA@@AA@A.tmp",
-                                                   "A@A@AA@A.tmp", "@@AA@@AA.tmp"};
+    static const std::vector<std::string> names = {"AAA@@A@A.tmp", "AA@@AA@A.tmp", "A@A@AA@A.tmp",
+                                                   "@@AA@@AA.tmp"};
     return names;
 }
 

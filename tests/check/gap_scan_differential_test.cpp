@@ -90,7 +90,8 @@ TEST(GapScanDifferential, agreesOnTouchingItemsInReverseOrder) {
 TEST(GapScanDifferential, agreesOnHolesBetweenEveryTwoItems) {
     std::string items;
     for (int second = 0; second < 300; second += 3)
-        items += Item(second % 2 == 0 ? "layeritem_bitmap" : "layeritem_effect", second, second + 2);
+        items +=
+            Item(second % 2 == 0 ? "layeritem_bitmap" : "layeritem_effect", second, second + 2);
     ExpectSameScan(OneLayer(items + Item("layeritem_audio", 0, 400)));
 }
 
@@ -109,12 +110,15 @@ TEST(GapScanDifferential, agreesWhenTheFirstPassMovesNothingButLaterOnesWould) {
 
 TEST(GapScanDifferential, agreesOnNestedAndOverlappingItemsAcrossLayers) {
     const std::string xml = "<kestrovadocument2><multilayer>"
-                            "<layer><name>A</name>" + Item("layeritem_video", 0, 10) +
-                            Item("layeritem_video", 2, 4) + "</layer>"
+                            "<layer><name>A</name>" +
+                            Item("layeritem_video", 0, 10) + Item("layeritem_video", 2, 4) +
+                            "</layer>"
                             "<layer><name>B</name><scrap>yes</scrap>" +
-                            Item("layeritem_video", 10, 20) + "</layer>"
-                            "<layer><name>C</name>" + Item("layeritem_effect", 9, 12) +
-                            Item("layeritem_effect", 15, 15) + Item("layeritem_filter", 0, 30) +
+                            Item("layeritem_video", 10, 20) +
+                            "</layer>"
+                            "<layer><name>C</name>" +
+                            Item("layeritem_effect", 9, 12) + Item("layeritem_effect", 15, 15) +
+                            Item("layeritem_filter", 0, 30) +
                             "</layer></multilayer></kestrovadocument2>";
     ExpectSameScan(xml);
 }

@@ -23,10 +23,11 @@ std::string TimeText(std::mt19937& random) {
 }
 
 void AppendItem(std::mt19937& random, std::string& xml) {
-    static constexpr std::array kKinds{"layeritem_video",  "layeritem_bitmap", "layeritem_effect",
-                                       "layeritem_video",  "layeritem_effect", "layeritem_audio",
+    static constexpr std::array kKinds{"layeritem_video", "layeritem_bitmap", "layeritem_effect",
+                                       "layeritem_video", "layeritem_effect", "layeritem_audio",
                                        "layeritem_filter"};
-    const std::string kind = kKinds[static_cast<std::size_t>(Between(random, 0, kKinds.size() - 1))];
+    const std::string kind =
+        kKinds[static_cast<std::size_t>(Between(random, 0, kKinds.size() - 1))];
     xml += "<" + kind + ">";
     if (Chance(random, 85))
         xml += "<starttime>" + TimeText(random) + "</starttime>";

@@ -8,8 +8,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -61,11 +61,21 @@ void PrintTo(Occupant o, std::ostream* os) {
 void Occupy(const TempFolder& folder, const std::string& name, Occupant occupant) {
     const auto path = folder / name;
     switch (occupant) {
-    case Occupant::File: WriteBytes(path, "existing\r\ncontent\x01\xFF"); break;
-    case Occupant::EmptyFile: WriteBytes(path, ""); break;
-    case Occupant::Folder: std::filesystem::create_directory(path); break;
-    case Occupant::DanglingLink: std::filesystem::create_symlink(folder / "target.txt", path); break;
-    case Occupant::LinkLoop: std::filesystem::create_symlink(name, path); break;
+    case Occupant::File:
+        WriteBytes(path, "existing\r\ncontent\x01\xFF");
+        break;
+    case Occupant::EmptyFile:
+        WriteBytes(path, "");
+        break;
+    case Occupant::Folder:
+        std::filesystem::create_directory(path);
+        break;
+    case Occupant::DanglingLink:
+        std::filesystem::create_symlink(folder / "target.txt", path);
+        break;
+    case Occupant::LinkLoop:
+        std::filesystem::create_symlink(name, path);
+        break;
     }
 }
 
@@ -98,9 +108,13 @@ TEST_P(TakenName, isSkippedAndLeftAsItWas) {
     case Occupant::EmptyFile:
         EXPECT_EQ(std::filesystem::file_size(folder / FirstCandidateNames()[0]), 0u);
         break;
-    case Occupant::Folder: EXPECT_TRUE(std::filesystem::is_directory(status)); break;
+    case Occupant::Folder:
+        EXPECT_TRUE(std::filesystem::is_directory(status));
+        break;
     case Occupant::DanglingLink:
-    case Occupant::LinkLoop: EXPECT_TRUE(std::filesystem::is_symlink(status)); break;
+    case Occupant::LinkLoop:
+        EXPECT_TRUE(std::filesystem::is_symlink(status));
+        break;
     }
 }
 
@@ -151,7 +165,8 @@ TEST(TakenName, allNamesTakenThrowsNamingTheFolder) {
         MakeWorkingCopy(folder / "p.kpj", folder.path(), random);
         FAIL() << "no name was free";
     } catch (const CheckStopped& stop) {
-        EXPECT_THAT(stop.what(), testing::HasSubstr(std::filesystem::canonical(folder.path()).string()));
+        EXPECT_THAT(stop.what(),
+                    testing::HasSubstr(std::filesystem::canonical(folder.path()).string()));
     }
 }
 
@@ -164,9 +179,13 @@ struct Rewrite {
     std::string copy;
 };
 
-void PrintTo(const Rewrite& r, std::ostream* os) { *os << r.name; }
+void PrintTo(const Rewrite& r, std::ostream* os) {
+    *os << r.name;
+}
 
-std::string RewriteName(const testing::TestParamInfo<Rewrite>& info) { return info.param.name; }
+std::string RewriteName(const testing::TestParamInfo<Rewrite>& info) {
+    return info.param.name;
+}
 
 class RewriteText : public testing::TestWithParam<Rewrite> {};
 
@@ -174,25 +193,27 @@ TEST_P(RewriteText, endsEveryLineWithCrLfAndRewritesOnlyTheExactDeclaration) {
     EXPECT_EQ(RewriteProjectText(GetParam().project), GetParam().copy);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    LineEnds, RewriteText,
-    testing::Values(Rewrite{"Empty", "", ""}, Rewrite{"OnlyLf", "\n", "\r\n"},
-                    Rewrite{"NoFinalLineEnd", "a\nb", "a\r\nb\r\n"},
-                    Rewrite{"Lf", "a\nb\n", "a\r\nb\r\n"},
-                    Rewrite{"CrLf", "a\r\nb\r\n", "a\r\nb\r\n"},
-                    Rewrite{"LoneCr", "a\rb\r", "a\r\nb\r\n"},
-                    Rewrite{"EmptyLines", "a\n\r\n\rb", "a\r\n\r\n\r\nb\r\n"},
-                    Rewrite{"CrBeforeCrLf", "a\r\r\nb", "a\r\n\r\nb\r\n"},
-                    Rewrite{"OtherBytesKept", std::string("\t\x00\xE9\x1A z", 6) + "\n",
-                            std::string("\t\x00\xE9\x1A z", 6) + "\r\n"}),
-    RewriteName);
+INSTANTIATE_TEST_SUITE_P(LineEnds, RewriteText,
+                         testing::Values(Rewrite{"Empty", "", ""}, Rewrite{"OnlyLf", "\n", "\r\n"},
+                                         Rewrite{"NoFinalLineEnd", "a\nb", "a\r\nb\r\n"},
+                                         Rewrite{"Lf", "a\nb\n", "a\r\nb\r\n"},
+                                         Rewrite{"CrLf", "a\r\nb\r\n", "a\r\nb\r\n"},
+                                         Rewrite{"LoneCr", "a\rb\r", "a\r\nb\r\n"},
+                                         Rewrite{"EmptyLines", "a\n\r\n\rb", "a\r\n\r\n\r\nb\r\n"},
+                                         Rewrite{"CrBeforeCrLf", "a\r\r\nb", "a\r\n\r\nb\r\n"},
+                                         Rewrite{"OtherBytesKept",
+                                                 std::string("\t\x00\xE9\x1A z", 6) + "\n",
+                                                 std::string("\t\x00\xE9\x1A z", 6) + "\r\n"}),
+                         RewriteName);
 
 INSTANTIATE_TEST_SUITE_P(
     Declarations, RewriteText,
     testing::Values(
         Rewrite{"Exact", kDecl + "\n<a/>\n", kLatin1 + "\r\n<a/>\r\n"},
-        Rewrite{"EveryOccurrence", "x" + kDecl + kDecl + "y" + kDecl, "x" + kLatin1 + kLatin1 + "y" + kLatin1 + "\r\n"},
-        Rewrite{"AfterAPartialOne", kDecl.substr(0, 30) + kDecl, kDecl.substr(0, 30) + kLatin1 + "\r\n"},
+        Rewrite{"EveryOccurrence", "x" + kDecl + kDecl + "y" + kDecl,
+                "x" + kLatin1 + kLatin1 + "y" + kLatin1 + "\r\n"},
+        Rewrite{"AfterAPartialOne", kDecl.substr(0, 30) + kDecl,
+                kDecl.substr(0, 30) + kLatin1 + "\r\n"},
         Rewrite{"NoSpaceBeforeEnd", "<?xml version=\"1.0\" standalone=\"yes\"?>\n",
                 "<?xml version=\"1.0\" standalone=\"yes\"?>\r\n"},
         Rewrite{"SingleQuotes", "<?xml version='1.0' standalone='yes' ?>",
@@ -222,9 +243,12 @@ TEST_P(CopiedFile, holdsTheRewrittenTextAndLeavesTheProjectUnchanged) {
         const WorkingCopy copy = MakeWorkingCopy(folder / "big.kpj", folder.path(), random);
         const std::string written = ReadBytes(copy.path());
         EXPECT_EQ(written.size(), GetParam().copy.size());
-        EXPECT_TRUE(written == GetParam().copy) << "first difference at byte "
+        EXPECT_TRUE(written == GetParam().copy)
+            << "first difference at byte "
             << std::mismatch(written.begin(), written.end(), GetParam().copy.begin(),
-                             GetParam().copy.end()).first - written.begin();
+                             GetParam().copy.end())
+                       .first -
+                   written.begin();
     }
     EXPECT_EQ(ReadBytes(folder / "big.kpj"), GetParam().project);
     EXPECT_EQ(folder.entries(), std::set<std::string>{"big.kpj"});
@@ -237,18 +261,18 @@ Rewrite DeclarationAt(const std::string& name, std::size_t offset) {
 
 INSTANTIATE_TEST_SUITE_P(
     PieceBoundaries, CopiedFile,
-    testing::Values(
-        Rewrite{"Small", kDecl + "\n<a>\n\xE9</a>", kLatin1 + "\r\n<a>\r\n\xE9</a>\r\n"},
-        DeclarationAt("DeclarationOneByteBeforeFirstBoundary", (1 << 20) - 1),
-        DeclarationAt("DeclarationHalfOverFirstBoundary", (1 << 20) - 20),
-        DeclarationAt("DeclarationEndingAtFirstBoundary", (1 << 20) - 39),
-        DeclarationAt("DeclarationStartingAtFirstBoundary", 1 << 20),
-        DeclarationAt("DeclarationOverSecondBoundary", (2 << 20) - 38),
-        DeclarationAt("DeclarationOverThirdBoundary", (3 << 20) - 1),
-        Rewrite{"CrLfOverBoundary", std::string((1 << 20) - 1, 'x') + "\r\ny",
-                std::string((1 << 20) - 1, 'x') + "\r\ny\r\n"},
-        Rewrite{"LoneCrAtBoundary", std::string((1 << 20) - 1, 'x') + "\ry",
-                std::string((1 << 20) - 1, 'x') + "\r\ny\r\n"}),
+    testing::Values(Rewrite{"Small", kDecl + "\n<a>\n\xE9</a>",
+                            kLatin1 + "\r\n<a>\r\n\xE9</a>\r\n"},
+                    DeclarationAt("DeclarationOneByteBeforeFirstBoundary", (1 << 20) - 1),
+                    DeclarationAt("DeclarationHalfOverFirstBoundary", (1 << 20) - 20),
+                    DeclarationAt("DeclarationEndingAtFirstBoundary", (1 << 20) - 39),
+                    DeclarationAt("DeclarationStartingAtFirstBoundary", 1 << 20),
+                    DeclarationAt("DeclarationOverSecondBoundary", (2 << 20) - 38),
+                    DeclarationAt("DeclarationOverThirdBoundary", (3 << 20) - 1),
+                    Rewrite{"CrLfOverBoundary", std::string((1 << 20) - 1, 'x') + "\r\ny",
+                            std::string((1 << 20) - 1, 'x') + "\r\ny\r\n"},
+                    Rewrite{"LoneCrAtBoundary", std::string((1 << 20) - 1, 'x') + "\ry",
+                            std::string((1 << 20) - 1, 'x') + "\r\ny\r\n"}),
     RewriteName);
 
 } // namespace

@@ -26,7 +26,9 @@ struct Malformed {
     std::string reasonHas; // the first fatal error, not one of its consequences
 };
 
-void PrintTo(const Malformed& m, std::ostream* os) { *os << m.name; }
+void PrintTo(const Malformed& m, std::ostream* os) {
+    *os << m.name;
+}
 
 class ParseFailure : public testing::TestWithParam<Malformed> {};
 
@@ -43,15 +45,15 @@ TEST_P(ParseFailure, givesCodeReasonWithoutLineEndAndTheLineOfTheFault) {
 
 INSTANTIATE_TEST_SUITE_P(
     Documents, ParseFailure,
-    testing::Values(
-        Malformed{"Empty", "", 1, "empty"},
-        Malformed{"OnlyBlankLines", "\r\n\r\n", 3, "Start tag expected"},
-        Malformed{"TagMismatch", "<a>\r\n<b>\r\n</a>\r\n", 3, "mismatch"},
-        Malformed{"UnclosedAtEnd", "<a>\r\n<b></b>\r\n", 3, "end"},
-        Malformed{"UndefinedEntity", "<a>\r\n\r\n\r\n&nope;</a>", 4, "nope"},
-        Malformed{"TwoRoots", "<a/>\n<b/>\n", 2, "Extra content"},
-        Malformed{"FaultPastLine65535", "<a>" + std::string(69999, '\n') + "</b>", 70000, "mismatch"},
-        Malformed{"BadUtf8", "<a>\n\xE9x</a>\n", 2, "UTF-8"}),
+    testing::Values(Malformed{"Empty", "", 1, "empty"},
+                    Malformed{"OnlyBlankLines", "\r\n\r\n", 3, "Start tag expected"},
+                    Malformed{"TagMismatch", "<a>\r\n<b>\r\n</a>\r\n", 3, "mismatch"},
+                    Malformed{"UnclosedAtEnd", "<a>\r\n<b></b>\r\n", 3, "end"},
+                    Malformed{"UndefinedEntity", "<a>\r\n\r\n\r\n&nope;</a>", 4, "nope"},
+                    Malformed{"TwoRoots", "<a/>\n<b/>\n", 2, "Extra content"},
+                    Malformed{"FaultPastLine65535", "<a>" + std::string(69999, '\n') + "</b>",
+                              70000, "mismatch"},
+                    Malformed{"BadUtf8", "<a>\n\xE9x</a>\n", 2, "UTF-8"}),
     [](const auto& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------------------------
@@ -66,13 +68,17 @@ std::vector<std::string> ChildNames(const XmlNode& node) {
 
 TEST(NodeNames, everyKindOfChildIsListedButOnlyUnprefixedElementsMatch) {
     XmlDocument document;
-    ASSERT_EQ(document.loadFromMemory("<m xmlns:k='urn:k'><layer/><!--layer--><?layer x?>"
-                                      "<k:layer/><Layer/><layer xmlns='urn:d'/>text"
-                                      "<![CDATA[layer]]></m>").errorCode, 0);
+    ASSERT_EQ(document
+                  .loadFromMemory("<m xmlns:k='urn:k'><layer/><!--layer--><?layer x?>"
+                                  "<k:layer/><Layer/><layer xmlns='urn:d'/>text"
+                                  "<![CDATA[layer]]></m>")
+                  .errorCode,
+              0);
     const XmlNode root = document.selectSingleNode("m");
     ASSERT_TRUE(root);
-    EXPECT_EQ(ChildNames(root), (std::vector<std::string>{"layer", "#comment", "layer", "k:layer", "Layer",
-                                                          "layer", "#text", "#cdata-section"}));
+    EXPECT_EQ(ChildNames(root),
+              (std::vector<std::string>{"layer", "#comment", "layer", "k:layer", "Layer", "layer",
+                                        "#text", "#cdata-section"}));
     std::vector<bool> matches;
     for (const XmlNode child : root.childNodes())
         matches.push_back(child.nodeName() == "layer");
@@ -96,8 +102,11 @@ TEST(NodeNames, commentBetweenLayersIsAChildThatIsNoLayer) {
 
 TEST(NodeNames, selectSingleNodeFindsTheFirstMatchingElementOnly) {
     XmlDocument document;
-    ASSERT_EQ(document.loadFromMemory("<doc><?pick a?><!--pick--><k:pick xmlns:k='urn:k'>0</k:pick>"
-                                      "<pick>1</pick><pick>2</pick></doc>").errorCode, 0);
+    ASSERT_EQ(document
+                  .loadFromMemory("<doc><?pick a?><!--pick--><k:pick xmlns:k='urn:k'>0</k:pick>"
+                                  "<pick>1</pick><pick>2</pick></doc>")
+                  .errorCode,
+              0);
     EXPECT_FALSE(document.selectSingleNode("Doc"));
     EXPECT_FALSE(document.selectSingleNode("pick")); // not the document element
     const XmlNode doc = document.selectSingleNode("doc");
@@ -116,7 +125,9 @@ struct TextCase {
     std::string text;
 };
 
-void PrintTo(const TextCase& t, std::ostream* os) { *os << t.name; }
+void PrintTo(const TextCase& t, std::ostream* os) {
+    *os << t.name;
+}
 
 class ElementText : public testing::TestWithParam<TextCase> {};
 
@@ -131,25 +142,26 @@ TEST_P(ElementText, isAllDescendantTextTrimmedOfXmlSpace) {
 
 INSTANTIATE_TEST_SUITE_P(
     Elements, ElementText,
-    testing::Values(
-        TextCase{"Plain", "<scrap>yes</scrap>", "yes"},
-        TextCase{"Spaces", "<scrap> yes </scrap>", "yes"},
-        TextCase{"TabsAndLineEnds", "<n>\t\r\n a  b \r\n\t</n>", "a  b"},
-        TextCase{"Empty", "<n></n>", ""},
-        TextCase{"SelfClosing", "<n/>", ""},
-        TextCase{"OnlySpace", "<n> \t\n </n>", ""},
-        TextCase{"Cdata", "<n><![CDATA[ <yes> ]]></n>", "<yes>"},
-        TextCase{"MixedCdata", "<n> a<![CDATA[ & ]]>b </n>", "a & b"},
-        TextCase{"Descendants", "<n> x<i>y<b> z</b></i> </n>", "xy z"},
-        TextCase{"CommentsLeftOut", "<n>ye<!-- no -->s</n>", "yes"},
-        TextCase{"CharacterReferences", "<n>&#32;&#x79;es&#9;</n>", "yes"},
-        TextCase{"NoBreakSpaceKept", "<n>\xC2\xA0yes\xC2\xA0</n>", "\xC2\xA0yes\xC2\xA0"}),
+    testing::Values(TextCase{"Plain", "<scrap>yes</scrap>", "yes"},
+                    TextCase{"Spaces", "<scrap> yes </scrap>", "yes"},
+                    TextCase{"TabsAndLineEnds", "<n>\t\r\n a  b \r\n\t</n>", "a  b"},
+                    TextCase{"Empty", "<n></n>", ""}, TextCase{"SelfClosing", "<n/>", ""},
+                    TextCase{"OnlySpace", "<n> \t\n </n>", ""},
+                    TextCase{"Cdata", "<n><![CDATA[ <yes> ]]></n>", "<yes>"},
+                    TextCase{"MixedCdata", "<n> a<![CDATA[ & ]]>b </n>", "a & b"},
+                    TextCase{"Descendants", "<n> x<i>y<b> z</b></i> </n>", "xy z"},
+                    TextCase{"CommentsLeftOut", "<n>ye<!-- no -->s</n>", "yes"},
+                    TextCase{"CharacterReferences", "<n>&#32;&#x79;es&#9;</n>", "yes"},
+                    TextCase{"NoBreakSpaceKept", "<n>\xC2\xA0yes\xC2\xA0</n>",
+                             "\xC2\xA0yes\xC2\xA0"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(ElementText, latin1DeclarationTurnsHighBytesIntoTheirCharacters) {
     XmlDocument document;
-    ASSERT_EQ(document.loadFromMemory(std::string(kLatin1Declaration) +
-                                      "\r\n<n>\xE9\xFF\xA0</n>\r\n").errorCode, 0);
+    ASSERT_EQ(
+        document.loadFromMemory(std::string(kLatin1Declaration) + "\r\n<n>\xE9\xFF\xA0</n>\r\n")
+            .errorCode,
+        0);
     EXPECT_EQ(document.selectSingleNode("n").text(), "\xC3\xA9\xC3\xBF\xC2\xA0");
 }
 
@@ -186,9 +198,10 @@ TEST_F(OutsideFile, externalEntitiesAndDtdNeverPutTheFileIntoText) {
 
 TEST_F(OutsideFile, layerNamedByAnExternalEntityNeverShowsTheFileInTheReport) {
     WriteBytes(folder_ / "p.kpj",
-               std::string(kPlainDeclaration) + "\n<!DOCTYPE kestrovadocument2 [<!ENTITY e SYSTEM \"" +
-                   secretPath() + "\">]>\n<kestrovadocument2><multilayer><layer><name>[&e;]</name>"
-                                  "</layer></multilayer></kestrovadocument2>\n");
+               std::string(kPlainDeclaration) +
+                   "\n<!DOCTYPE kestrovadocument2 [<!ENTITY e SYSTEM \"" + secretPath() +
+                   "\">]>\n<kestrovadocument2><multilayer><layer><name>[&e;]</name>"
+                   "</layer></multilayer></kestrovadocument2>\n");
     CurrentDirectoryGuard inFolder(folder_.path());
     const RunResult run = RunOn((folder_ / "p.kpj").string());
     EXPECT_THAT(run.report, Not(HasSubstr("outside")));

@@ -59,12 +59,13 @@ TEST_F(Kpjcheck, findingsExitOneWithWarningsEachFollowedByAnEmptyLine) {
     const std::string findings = project("survey_output_order.kpj");
     const ToolRun run = RunTool({findings});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "\nReporting on " + findings +
-                           "\n\nLayers:\n\tWARNING - Zero length item at 0h 00m 02s 000\n\n"
-                           "\tWARNING - Negative length item from 0h 00m 05s 000 to 0h 00m 03s 000\n\n"
-                           " 1: \tInterview\n 2: \tOuttakes\t - SCRAPPED\n\n"
-                           "Gap on timeline from:  0h 00m 00s 000  to:  0h 00m 02s 000\n"
-                           "Gap on timeline from:  0h 00m 02s 000  to:  0h 00m 03s 000\n");
+    EXPECT_EQ(run.out,
+              "\nReporting on " + findings +
+                  "\n\nLayers:\n\tWARNING - Zero length item at 0h 00m 02s 000\n\n"
+                  "\tWARNING - Negative length item from 0h 00m 05s 000 to 0h 00m 03s 000\n\n"
+                  " 1: \tInterview\n 2: \tOuttakes\t - SCRAPPED\n\n"
+                  "Gap on timeline from:  0h 00m 00s 000  to:  0h 00m 02s 000\n"
+                  "Gap on timeline from:  0h 00m 02s 000  to:  0h 00m 03s 000\n");
     EXPECT_EQ(run.err, "");
 }
 
@@ -72,10 +73,11 @@ TEST_F(Kpjcheck, parseErrorGoesToStandardErrorBehindThePath) {
     const std::string malformed = project("malformed.kpj");
     const ToolRun run = RunTool({malformed});
     EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, "\nReporting on " + malformed +
-                           "\n\nThere is an error in this file - it may be from an earlier version of "
-                           "Kestrova\n - this may not effect the build in Kestrova but stops this "
-                           "program from checking further.\n");
+    EXPECT_EQ(run.out,
+              "\nReporting on " + malformed +
+                  "\n\nThere is an error in this file - it may be from an earlier version of "
+                  "Kestrova\n - this may not effect the build in Kestrova but stops this "
+                  "program from checking further.\n");
     EXPECT_THAT(run.err, StartsWith(malformed + ": "));
     EXPECT_TRUE(run.err.ends_with("\n5\n")) << run.err;
     EXPECT_EQ(run.err.find('\r'), std::string::npos);
@@ -121,13 +123,14 @@ TEST_P(KpjcheckSeveral, reportsEveryFileInOrderAndTheHighestStatusWins) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, KpjcheckSeveral,
-    testing::Values(Several{{"clean_two_layers.kpj", "empty_multilayer.kpj"}, 0},
-                    Several{{"clean_two_layers.kpj", "gap_only_audio.kpj"}, 1},
-                    Several{{"gap_only_audio.kpj", "clean_two_layers.kpj"}, 1},
-                    Several{{"malformed.kpj", "clean_two_layers.kpj"}, 2},
-                    Several{{"gap_hole_between_items.kpj", "unreadable_time.kpj", "empty_multilayer.kpj"}, 2},
-                    Several{{"clean_two_layers.kpj", "gap_only_audio.kpj", "missing.kpj"}, 2},
-                    Several{{"clean_two_layers.kpj", "clean_two_layers.kpj"}, 0}));
+    testing::Values(
+        Several{{"clean_two_layers.kpj", "empty_multilayer.kpj"}, 0},
+        Several{{"clean_two_layers.kpj", "gap_only_audio.kpj"}, 1},
+        Several{{"gap_only_audio.kpj", "clean_two_layers.kpj"}, 1},
+        Several{{"malformed.kpj", "clean_two_layers.kpj"}, 2},
+        Several{{"gap_hole_between_items.kpj", "unreadable_time.kpj", "empty_multilayer.kpj"}, 2},
+        Several{{"clean_two_layers.kpj", "gap_only_audio.kpj", "missing.kpj"}, 2},
+        Several{{"clean_two_layers.kpj", "clean_two_layers.kpj"}, 0}));
 
 // The current directory has no free name left: a project in a subfolder is still checked,
 // since its copy goes beside it, and one named without a folder gets its copy right here.
@@ -143,7 +146,8 @@ TEST_F(Kpjcheck, headerNamesThePathAsGivenAndTheCopyGoesBesideTheProject) {
     EXPECT_EQ(inSub.status, 0) << inSub.err;
     EXPECT_THAT(inSub.out, StartsWith("\nReporting on sub/clean.kpj\n"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_ / "sub"),
-                            std::filesystem::directory_iterator()), 1);
+                            std::filesystem::directory_iterator()),
+              1);
 
     const ToolRun here = RunTool({"clean.kpj"});
     EXPECT_EQ(here.status, 2);

@@ -56,7 +56,8 @@ std::string ReadAll(const fs::path& path) {
 }
 
 bool EndsWith(const std::string& text, std::string_view tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 void Expect(bool condition) {

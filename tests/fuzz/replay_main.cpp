@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 
 void Replay(const fs::path& input) {
     std::ifstream in(input, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
     std::printf("replaying %s (%zu bytes)\n", input.string().c_str(), bytes.size());
     std::fflush(stdout);
     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());

@@ -4,8 +4,8 @@
 // where the fault is only in the way, a normal report), leave no working copy behind and leave
 // every file that was there before unchanged.
 
-#include "hostile_support.h"
 #include "check/working_copy.h"
+#include "hostile_support.h"
 
 #include <fcntl.h>
 #include <sys/mount.h>
@@ -19,7 +19,8 @@ namespace kestrova::hostile {
 namespace {
 
 const std::string kCleanProject =
-    "<?xml version=\"1.0\" standalone=\"yes\" ?>\n<kestrovadocument2><multilayer><layer><name>V</name>"
+    "<?xml version=\"1.0\" standalone=\"yes\" "
+    "?>\n<kestrovadocument2><multilayer><layer><name>V</name>"
     "<scrap>no</scrap><layeritem_video><starttime>0h 00m 00s 000</starttime><endtime>0h 00m 05s 000"
     "</endtime></layeritem_video></layer></multilayer></kestrovadocument2>\n";
 
@@ -38,7 +39,9 @@ std::vector<std::string> CandidatesInOrder(std::size_t count) {
 // Runs the check from inside `folder` as the current directory, restoring it afterwards.
 class InFolder {
 public:
-    explicit InFolder(const fs::path& folder) : previous_(fs::current_path()) { fs::current_path(folder); }
+    explicit InFolder(const fs::path& folder) : previous_(fs::current_path()) {
+        fs::current_path(folder);
+    }
     ~InFolder() { fs::current_path(previous_); }
     InFolder(const InFolder&) = delete;
     InFolder& operator=(const InFolder&) = delete;
@@ -118,7 +121,8 @@ TEST(WorkingCopyFaults, ReadOnlyFolderStopsTheRun) {
         GTEST_SKIP() << "cannot mount a read-only tmpfs here (needs root and mount rights); "
                         "as root a chmod would not stop the writes";
     InFolder inside(place.path());
-    const RunResult run = RunOn((outside / "project.kpj").string(), WorkingCopyPlace::CurrentDirectory);
+    const RunResult run =
+        RunOn((outside / "project.kpj").string(), WorkingCopyPlace::CurrentDirectory);
     ExpectFailureShown(run);
     EXPECT_NE(run.outcome.description.find("Read-only file system"), std::string::npos)
         << run.outcome.description;
@@ -132,8 +136,10 @@ TEST(WorkingCopyFaults, FullDiskWhileCopyingStopsTheRunAndRemovesTheCopy) {
     // About 1 MB of project for a 64 KB disk.
     std::string layers;
     for (int i = 0; i < 12'000; ++i)
-        layers += "<layer><name>Layer number " + std::to_string(i) + "</name><scrap>no</scrap></layer>\n";
-    const std::string project = "<kestrovadocument2><multilayer>\n" + layers + "</multilayer></kestrovadocument2>\n";
+        layers +=
+            "<layer><name>Layer number " + std::to_string(i) + "</name><scrap>no</scrap></layer>\n";
+    const std::string project =
+        "<kestrovadocument2><multilayer>\n" + layers + "</multilayer></kestrovadocument2>\n";
     WriteBytes(outside / "project.kpj", project);
     SmallMount mount(place.path(), "size=64k");
     if (!mount.mounted())
@@ -142,7 +148,8 @@ TEST(WorkingCopyFaults, FullDiskWhileCopyingStopsTheRunAndRemovesTheCopy) {
     const auto before = Snapshot(place.path());
 
     InFolder inside(place.path());
-    const RunResult run = RunOn((outside / "project.kpj").string(), WorkingCopyPlace::CurrentDirectory);
+    const RunResult run =
+        RunOn((outside / "project.kpj").string(), WorkingCopyPlace::CurrentDirectory);
     ExpectFailureShown(run);
     EXPECT_NE(run.outcome.description.find("No space left on device"), std::string::npos)
         << run.outcome.description;
@@ -192,7 +199,8 @@ TEST_F(OddCandidate, DanglingLinkWithTheNameIsNotFollowed) {
     TempFolder elsewhere;
     fs::create_symlink(elsewhere / "created-through-link", first_);
     ExpectCheckedAroundIt();
-    EXPECT_FALSE(fs::exists(elsewhere / "created-through-link")) << "the copy was written through a link";
+    EXPECT_FALSE(fs::exists(elsewhere / "created-through-link"))
+        << "the copy was written through a link";
 }
 
 TEST_F(OddCandidate, LinkToAnOutsideFileLeavesThatFileAlone) {

@@ -40,7 +40,8 @@ RunResult CheckDocument(const std::string& bytes) {
     const auto before = Snapshot(folder.path());
     RunResult run = RunOn((folder / "project.kpj").string());
     EXPECT_TRUE(Snapshot(folder.path()) == before) << "the folder changed";
-    EXPECT_EQ(EndsWith(run.report, "\r\nNo errors found"), run.outcome.status == CheckStatus::NoErrors);
+    EXPECT_EQ(EndsWith(run.report, "\r\nNo errors found"),
+              run.outcome.status == CheckStatus::NoErrors);
     if (!run.outcome.checked())
         ExpectFailureShown(run);
     return run;
@@ -116,9 +117,10 @@ TEST(EntityExpansion, QuadraticBlowupIsRefusedInLayerNameAndStartTime) {
 }
 
 TEST(EntityExpansion, ModestInternalEntitiesStillExpand) {
-    const RunResult run = CheckDocument(
-        "<!DOCTYPE kestrovadocument2 [<!ENTITY cam \"Camera\"><!ENTITY five \"0h 00m 05s 000\">]>\n" +
-        Project(Layer("&cam; one", Video("0h 00m 00s 000", "&five;"))));
+    const RunResult run =
+        CheckDocument("<!DOCTYPE kestrovadocument2 [<!ENTITY cam \"Camera\"><!ENTITY five \"0h 00m "
+                      "05s 000\">]>\n" +
+                      Project(Layer("&cam; one", Video("0h 00m 00s 000", "&five;"))));
     ASSERT_EQ(run.outcome.status, CheckStatus::NoErrors) << run.outcome.description;
     EXPECT_NE(run.report.find(" 1: \tCamera one"), std::string::npos) << run.report;
 }
@@ -197,9 +199,10 @@ TEST(OutsideResources, NetworkAddressesAreNeverContacted) {
     for (const std::string& target : {url, std::string("http://127.0.0.1:9/x")}) {
         CheckDocument("<!DOCTYPE kestrovadocument2 [<!ENTITY u SYSTEM \"" + target + "\">]>\n" +
                       Project(Layer("&u;", Video("&u;0h 00m 00s 000", "0h 00m 01s 000"))));
-        CheckDocument("<!DOCTYPE kestrovadocument2 SYSTEM \"" + target + "\">\n" + Project(Layer("&u;")));
-        CheckDocument("<!DOCTYPE kestrovadocument2 [<!ENTITY % p SYSTEM \"" + target + "\"> %p;]>\n" +
-                      Project(Layer("a")));
+        CheckDocument("<!DOCTYPE kestrovadocument2 SYSTEM \"" + target + "\">\n" +
+                      Project(Layer("&u;")));
+        CheckDocument("<!DOCTYPE kestrovadocument2 [<!ENTITY % p SYSTEM \"" + target +
+                      "\"> %p;]>\n" + Project(Layer("a")));
     }
     pollfd waiting{listener, POLLIN, 0};
     EXPECT_EQ(::poll(&waiting, 1, 200), 0) << "the check connected to " << url;
@@ -290,7 +293,8 @@ TEST(OversizedContent, MillionLayersAreCountedPastTheSixteenBitRange) {
     layers.reserve(9'000'000);
     for (int layer = 1; layer <= 1'000'000; ++layer) {
         if (layer == 32'767 || layer == 32'768 || layer == 1'000'000)
-            layers += Layer("at " + std::to_string(layer), Video("0h 00m 00s 000", "0h 00m 01s 000"));
+            layers +=
+                Layer("at " + std::to_string(layer), Video("0h 00m 00s 000", "0h 00m 01s 000"));
         else
             layers += "<layer/>";
     }

@@ -80,7 +80,8 @@ struct RunResult {
     }
 };
 
-inline RunResult RunOn(const std::string& path, WorkingCopyPlace place = WorkingCopyPlace::ProjectFolder,
+inline RunResult RunOn(const std::string& path,
+                       WorkingCopyPlace place = WorkingCopyPlace::ProjectFolder,
                        std::function<void()> beforeReturn = {}) {
     GivenPath files(path, std::move(beforeReturn));
     RecordedMessages messages;
@@ -94,13 +95,15 @@ inline RunResult RunOn(const std::string& path, WorkingCopyPlace place = Working
 }
 
 inline bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // What every run that could not finish its check must show: one plain message, the same in
 // the outcome, and a report that says so and never claims a clean project.
 inline void ExpectFailureShown(const RunResult& run) {
-    EXPECT_TRUE(run.outcome.status == CheckStatus::Stopped || run.outcome.status == CheckStatus::NotParsed)
+    EXPECT_TRUE(run.outcome.status == CheckStatus::Stopped ||
+                run.outcome.status == CheckStatus::NotParsed)
         << "status " << static_cast<int>(run.outcome.status);
     ASSERT_EQ(run.messages.size(), 1u);
     EXPECT_FALSE(run.messages[0].empty());
@@ -109,7 +112,8 @@ inline void ExpectFailureShown(const RunResult& run) {
     if (run.outcome.status == CheckStatus::Stopped) {
         const std::size_t stop = run.report.rfind("\r\nCheck stopped: ");
         ASSERT_NE(stop, std::string::npos) << run.report;
-        EXPECT_EQ(run.report.find("\r\n", stop + 2), std::string::npos) << "the stop line is the last";
+        EXPECT_EQ(run.report.find("\r\n", stop + 2), std::string::npos)
+            << "the stop line is the last";
     }
 }
 
