@@ -35,7 +35,9 @@ std::string OnOneLine(std::string text) {
 class CheckRun {
 public:
     CheckRun(CheckPorts ports, std::string projectFile)
-        : ports_(ports), projectFile_(std::move(projectFile)) {}
+        : ports_(ports), projectFile_(std::move(projectFile)) {
+        state_.observer = ports.observer;
+    }
 
     CheckOutcome execute() {
         try {

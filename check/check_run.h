@@ -1,6 +1,7 @@
 #pragma once
 // One check run: from the file selection to the last report line.
 
+#include "check/check_observer.h"
 #include "check/platform.h"
 
 #include <string>
@@ -36,6 +37,8 @@ struct CheckPorts {
     ReportBox& report;
     RandomSource& random;
     WorkingCopyPlace place = WorkingCopyPlace::CurrentDirectory;
+    // Told of the findings as they are made; the report is the same with or without one.
+    CheckObserver* observer = nullptr;
 };
 
 // Runs one check. The report box shows the report as far as it has got whenever a message is

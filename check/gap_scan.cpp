@@ -111,6 +111,8 @@ void ScanTimelineGaps(CheckRunState& state, ReportText& report) {
         const bool coverageResumes = timeline.nextStart(coveredTo, state.timelineEnd, gapEnd);
         report.appendLine(GapLine(coveredTo, gapEnd));
         state.errorsFound = true;
+        if (state.observer != nullptr)
+            state.observer->gapFound(coveredTo, gapEnd);
         if (!coverageResumes)
             break;
         coveredTo = timeline.coverageFrom(gapEnd);

@@ -32,16 +32,22 @@ public:
     void surveyLayer(const XmlNode& layer) {
         ++state_.layerNumber;
         const std::size_t firstItemOfLayer = state_.visualItems.size();
+        std::optional<std::string> ownName;
         for (const XmlNode child : layer.childNodes()) {
             const NodeName name = child.nodeName();
-            if (name == element::kName)
-                state_.layerLine = LayerLine(state_.layerNumber, child.text());
-            else if (name == element::kScrap)
+            if (name == element::kName) {
+                ownName = child.text();
+                state_.layerLine = LayerLine(state_.layerNumber, *ownName);
+            } else if (name == element::kScrap) {
                 readScrap(child);
-            else if (IsItem(name))
-                surveyItem(child, IsVisualItem(name));
+            } else if (const std::optional<ItemKind> kind = KindOfItem(name)) {
+                surveyItem(child, *kind);
+            }
         }
         report_.appendLine(state_.layerLine);
+        if (state_.observer != nullptr)
+            state_.observer->layerRead(state_.layerNumber, ownName,
+                                       state_.isScrapped(state_.layerNumber));
         // A scrap element may follow the items it scraps, so the layer's items cover the
         // timeline only if the layer is still live at its end.
         if (state_.isScrapped(state_.layerNumber))
@@ -58,7 +64,7 @@ private:
         state_.layerScrapped[layer] = scrapped;
     }
 
-    void surveyItem(const XmlNode& item, bool visual) {
+    void surveyItem(const XmlNode& item, ItemKind kind) {
         VisualItem read;
         for (const XmlNode child : item.childNodes()) {
             const NodeName name = child.nodeName();
@@ -72,12 +78,16 @@ private:
                     state_.timelineEnd = state_.itemEnd;
             }
         }
+        if (state_.observer != nullptr)
+            state_.observer->itemRead(state_.layerNumber, kind, state_.itemStart, state_.itemEnd);
         checkLength();
-        if (visual)
+        if (kind == ItemKind::Effect || kind == ItemKind::Bitmap || kind == ItemKind::Video)
             state_.visualItems.push_back(read);
     }
 
     void checkLength() {
+        if (state_.itemStart >= state_.itemEnd && state_.observer != nullptr)
+            state_.observer->lengthWarning(state_.layerNumber, state_.itemStart, state_.itemEnd);
         if (state_.itemStart == state_.itemEnd) {
             report_.appendLine("\tWARNING - Zero length item at " +
                                WrittenTime(state_.itemStart, state_.layerNumber) + "\r\n");
@@ -101,7 +111,21 @@ bool IsVisualItem(const NodeName& name) {
 }
 
 bool IsItem(const NodeName& name) {
-    return IsVisualItem(name) || name == element::kAudio || name == element::kFilter;
+    return KindOfItem(name).has_value();
+}
+
+std::optional<ItemKind> KindOfItem(const NodeName& name) {
+    if (name == element::kEffect)
+        return ItemKind::Effect;
+    if (name == element::kBitmap)
+        return ItemKind::Bitmap;
+    if (name == element::kVideo)
+        return ItemKind::Video;
+    if (name == element::kAudio)
+        return ItemKind::Audio;
+    if (name == element::kFilter)
+        return ItemKind::Filter;
+    return std::nullopt;
 }
 
 std::string LayerLine(std::int64_t layerNumber, std::string_view name) {
@@ -127,6 +151,8 @@ XmlNode SurveyLayers(const XmlDocument& document, CheckRunState& state, ReportTe
         if (node.nodeName() == element::kLayer)
             survey.surveyLayer(node);
     }
+    if (state.observer != nullptr)
+        state.observer->timelineEndFound(state.timelineEnd);
     return multilayer;
 }
 

@@ -4,6 +4,7 @@
 #include "check/run_state.h"
 #include "check/xml_document.h"
 
+#include <optional>
 #include <string_view>
 
 namespace kestrova {
@@ -27,6 +28,7 @@ inline constexpr std::string_view kFilter = "layeritem_filter";
 // Video, picture and effect items cover the timeline; audio and filter items do not.
 bool IsVisualItem(const NodeName& name);
 bool IsItem(const NodeName& name);
+std::optional<ItemKind> KindOfItem(const NodeName& name);
 
 // " 1: \tname" for layers 1 to 9, "10: \tname" from 10 on.
 std::string LayerLine(std::int64_t layerNumber, std::string_view name);

@@ -1,6 +1,7 @@
 #pragma once
 // The values one check run shares among its steps. Created fresh for every run.
 
+#include "check/check_observer.h"
 #include "timefmt/timefmt.h"
 
 #include <cstdint>
@@ -33,6 +34,8 @@ struct CheckRunState {
     std::string layerLine;
     // The visual items of live layers in document order, for the gap scan.
     std::vector<VisualItem> visualItems;
+    // Told of every finding as it is appended; none when the front end wants only the report.
+    CheckObserver* observer = nullptr;
 
     bool isScrapped(std::int64_t layer) const {
         return layer >= 0 && static_cast<std::uint64_t>(layer) < layerScrapped.size() &&

@@ -245,7 +245,8 @@ std::string NextCandidateName(RandomSource& random) {
 }
 
 WorkingCopy MakeWorkingCopy(const std::filesystem::path& projectFile,
-                            const std::filesystem::path& folder, RandomSource& random) {
+                            const std::filesystem::path& folder, RandomSource& random,
+                            CopyListener* listener) {
     auto [copy, output] = CreateFreeCandidate(folder, random);
     FileHandle input(::open(projectFile.c_str(), O_RDONLY | O_CLOEXEC));
     if (input.fd() < 0)
@@ -258,11 +259,15 @@ WorkingCopy MakeWorkingCopy(const std::filesystem::path& projectFile,
         rewriter.feed(std::string_view(buffer.get(), got));
         if (rewritten.size() >= kChunkSize) {
             WriteAll(output.fd(), rewritten, copy.path());
+            if (listener != nullptr)
+                listener->copied(rewritten);
             rewritten.clear();
         }
     }
     rewriter.finish();
     WriteAll(output.fd(), rewritten, copy.path());
+    if (listener != nullptr)
+        listener->copied(rewritten);
     if (!output.close())
         throw CannotWrite(copy.path(), errno);
     return std::move(copy);

@@ -35,12 +35,21 @@ private:
 // The next candidate name: eight characters, each "@" or "A", then ".tmp".
 std::string NextCandidateName(RandomSource& random);
 
+// Receives the working copy's bytes in order, each piece once it has been written, so that the
+// document can be parsed in the same pass that makes the copy.
+class CopyListener {
+public:
+    virtual ~CopyListener() = default;
+    virtual void copied(std::string_view bytes) = 0;
+};
+
 // Picks a free name in the folder, creates it (never replacing an existing file) and copies the
 // project file into it line by line: every line ends with CR LF, and every occurrence of the
 // plain declaration becomes the ISO-8859-1 one. Throws CheckStopped when a file cannot be read,
 // created or written, or when all 256 names are taken.
 WorkingCopy MakeWorkingCopy(const std::filesystem::path& projectFile,
-                            const std::filesystem::path& folder, RandomSource& random);
+                            const std::filesystem::path& folder, RandomSource& random,
+                            CopyListener* listener = nullptr);
 
 // The line-by-line rewrite itself, on bytes in memory; the same rules as MakeWorkingCopy.
 std::string RewriteProjectText(std::string_view bytes);
