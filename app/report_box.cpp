@@ -124,7 +124,7 @@ std::string PlainTextReportBox::text() const {
     return DisplayToReport(box_.document()->toRawText());
 }
 
-void PlainTextReportBox::setText(const std::string& text) {
+void PlainTextReportBox::setText(std::string text) {
     const QString display = ReportToDisplay(text);
     QTextDocument* document = box_.document();
     const QString current = document->toRawText();

@@ -31,7 +31,7 @@ public:
     explicit PlainTextReportBox(QPlainTextEdit& box) : box_(box) {}
 
     std::string text() const override;
-    void setText(const std::string& text) override;
+    void setText(std::string text) override;
 
 private:
     QPlainTextEdit& box_;

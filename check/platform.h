@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace kestrova {
 
@@ -27,7 +28,7 @@ class ReportBox {
 public:
     virtual ~ReportBox() = default;
     virtual std::string text() const = 0;
-    virtual void setText(const std::string& text) = 0;
+    virtual void setText(std::string text) = 0;
 };
 
 // Fractions uniformly distributed in [0, 1).
@@ -51,7 +52,7 @@ private:
 class StringReportBox final : public ReportBox {
 public:
     std::string text() const override { return text_; }
-    void setText(const std::string& text) override { text_ = text; }
+    void setText(std::string text) override { text_ = std::move(text); }
 
 private:
     std::string text_;
