@@ -1,8 +1,11 @@
+#include "check/file_access.h"
 #include "cli/kpjcheck.h"
 
 #include <iostream>
 
 int main(int argc, char** argv) {
+    kestrova::RemoveListedFilesOnExit();
+    kestrova::FailWritesToClosedPipes();
     std::ios::sync_with_stdio(false);
     return kestrova::RunKpjcheck(std::vector<std::string>(argv + 1, argv + argc), std::cout,
                                  std::cerr);
