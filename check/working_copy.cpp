@@ -144,7 +144,7 @@ const char* KindText(FileKind kind) {
     case FileKind::Socket:
         return "a socket";
     default:
-        return "something other than a file";
+        return "a special file";
     }
 }
 
