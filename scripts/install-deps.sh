@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation
   poppler-utils
   clang libclang-rt-14-dev clang-format
+  librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream xdg-utils
+  libfile-mimeinfo-perl libglib2.0-bin shared-mime-info hicolor-icon-theme man-db
 )
 
 missing=()
