@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the Debian package the way a packager would: a Release build without tests, with
 # Debian's compiler and linker hardening flags. scripts/build-package.sh [BUILD_FOLDER] (default
-# build); the build's output goes to standard error, the package's path to standard output.
+# build-package); the build's output goes to standard error, the package's path to standard
+# output.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build=${1:-build}
+build=${1:-build-package}
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
 ldflags=$(dpkg-buildflags --get LDFLAGS)

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-package=$(bash scripts/build-package.sh build)
+package=$(bash scripts/build-package.sh build-package)
 # --reinstall: a package of the same version installed before is replaced by this build.
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --reinstall "./$package" >/dev/null
 echo "Installed $(dpkg-query -W -f='${Package} ${Version}' kestrova-checker)." >&2
