@@ -1,6 +1,7 @@
 #include "cli/kpjcheck.h"
 
 #include "check/check_run.h"
+#include "kestrova_version.h"
 
 #include <algorithm>
 #include <ostream>
@@ -93,7 +94,7 @@ int RunKpjcheck(const std::vector<std::string>& arguments, std::ostream& out, st
             out << kUsage;
             return kAllClean;
         } else if (argument == "--version") {
-            out << "kpjcheck 1.2.0\n";
+            out << "kpjcheck " KESTROVA_VERSION_TEXT "\n";
             return kAllClean;
         } else {
             return UsageError(err, "unknown option '" + argument + "'");

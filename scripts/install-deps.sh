@@ -11,6 +11,8 @@ packages=(
   poppler-utils
   clang libclang-rt-14-dev clang-format
   locales libc-l10n
+  librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream xdg-utils
+  libfile-mimeinfo-perl libglib2.0-bin shared-mime-info hicolor-icon-theme man-db
 )
 
 missing=()
