@@ -5,8 +5,11 @@
 #include "check/check_run.h"
 
 #include <QAction>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextOption>
 
@@ -20,6 +23,19 @@ constexpr int kClientWidth = 478;
 constexpr int kClientHeight = 330;
 constexpr int kClientLeft = 248;
 constexpr int kClientTop = 225;
+
+// The project file a drag carries: exactly one local file named *.kpj in any letter case.
+std::optional<QString> DraggedProjectFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1)
+        return std::nullopt;
+    const QUrl url = data->urls().front();
+    if (!url.isLocalFile())
+        return std::nullopt;
+    const QString path = url.toLocalFile();
+    if (QFileInfo(path).suffix().compare(QStringLiteral("kpj"), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    return path;
+}
 
 } // namespace
 
@@ -61,6 +77,10 @@ main::main()
     lstReports->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lstReports->setReadOnly(false);
     lstReports->setFocus();
+    // A project file dropped anywhere on the window is checked; the report box would otherwise
+    // take it as text to insert.
+    setAcceptDrops(true);
+    lstReports->viewport()->installEventFilter(this);
 
     const int menuHeight = menuBar()->isNativeMenuBar() ? 0 : menuBar()->sizeHint().height();
     setGeometry(kClientLeft, kClientTop - menuHeight, kClientWidth, kClientHeight + menuHeight);
@@ -84,6 +104,39 @@ void main::mnuFileOpen_Click() {
         RunCheck(
             CheckPorts{dlgOpen, messages_, report_, random_, WorkingCopyPlace::CurrentDirectory});
     });
+}
+
+void main::checkProjectFile(const QString& path) {
+    dlgOpen.setNextFileName(path);
+    mnuFileOpen_Click();
+}
+
+bool main::takeProjectDrop(QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return false;
+    auto* drop = static_cast<QDropEvent*>(event);
+    const std::optional<QString> project = DraggedProjectFile(drop->mimeData());
+    if (!project)
+        return false;
+    drop->acceptProposedAction();
+    if (type == QEvent::Drop) {
+        // Checked once the drop is over, so that the dragging program is not kept waiting
+        // while a message of the run is open.
+        QMetaObject::invokeMethod(
+            this, [this, path = *project] { checkProjectFile(path); }, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+bool main::event(QEvent* event) {
+    return takeProjectDrop(event) || QMainWindow::event(event);
+}
+
+bool main::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lstReports->viewport() && takeProjectDrop(event))
+        return true;
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void main::Print_Click() {
