@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "about/app_info.h"
 #include "about/frm_about.h"
 #include "app/app_icon.h"
 #include "check/check_run.h"
@@ -140,7 +141,15 @@ bool main::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void main::Print_Click() {
-    runCommand([this] { PrintReportCommand(report_.text(), *printers_, messages_); });
+    runCommand([this] {
+        // The job is named after the project checked last, so it can be told apart in the queue.
+        QString jobName = QString::fromUtf8(kApplicationTitle);
+        if (!dlgOpen.fileName().isEmpty()) {
+            jobName += QStringLiteral(" \u2013 ") + QFileInfo(dlgOpen.fileName()).fileName();
+        }
+        PrintProgressDialog progress(this);
+        PrintReportCommand(report_.text(), jobName, *printers_, messages_, &progress);
+    });
 }
 
 void main::mnuHelpAbout_Click() {

@@ -195,7 +195,7 @@ TEST_F(PrintToPdf, PrintsAVeryLongLineWithoutFailing) {
 TEST_F(PrintToPdf, EmptyBoxSaysNothingToPrintAndOpensNoJob) {
     PdfPrinters printers(pdf());
     testing::RecordingMessages messages;
-    PrintReportCommand("", printers, messages);
+    PrintReportCommand("", QStringLiteral("Kestrova Checker"), printers, messages);
     EXPECT_EQ(messages.texts, std::vector<std::string>{"Nothing to print!"});
     EXPECT_EQ(printers.asked, 0);
     EXPECT_FALSE(QFileInfo::exists(pdf()));
@@ -204,7 +204,7 @@ TEST_F(PrintToPdf, EmptyBoxSaysNothingToPrintAndOpensNoJob) {
 TEST_F(PrintToPdf, OnlySpacesOrBreaksAreStillPrinted) {
     PdfPrinters printers(pdf());
     testing::RecordingMessages messages;
-    PrintReportCommand("\r\n", printers, messages);
+    PrintReportCommand("\r\n", QStringLiteral("Kestrova Checker"), printers, messages);
     EXPECT_TRUE(messages.texts.empty());
     EXPECT_EQ(printers.asked, 1);
     EXPECT_TRUE(QFileInfo::exists(pdf()));
@@ -213,14 +213,14 @@ TEST_F(PrintToPdf, OnlySpacesOrBreaksAreStillPrinted) {
 TEST(PrintReportCommand, SaysSoWhenThereIsNoDefaultPrinter) {
     NoPrinters printers;
     testing::RecordingMessages messages;
-    PrintReportCommand("\r\nReport", printers, messages);
+    PrintReportCommand("\r\nReport", QStringLiteral("Kestrova Checker"), printers, messages);
     EXPECT_EQ(messages.texts, std::vector<std::string>{kNoDefaultPrinter});
 }
 
 TEST(PrintReportCommand, SaysSoWhenThePrinterRefusesTheJob) {
     PdfPrinters printers(QStringLiteral("/nonexistent-folder/for/sure/report.pdf"));
     testing::RecordingMessages messages;
-    PrintReportCommand("\r\nReport", printers, messages);
+    PrintReportCommand("\r\nReport", QStringLiteral("Kestrova Checker"), printers, messages);
     EXPECT_EQ(messages.texts, std::vector<std::string>{kPrinterRefused});
 }
 
