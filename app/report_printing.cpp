@@ -45,7 +45,11 @@ QStringList FittedPieces(const QString& line, qsizetype room) {
         qsizetype cut = start + room; // the first character that does not fit
         qsizetype next = cut;
         const qsizetype space = line.lastIndexOf(u' ', cut);
-        if (space > start) {
+        qsizetype text = start; // spaces that open the piece are indentation, not a break
+        while (text < cut && line[text] == u' ') {
+            ++text;
+        }
+        if (space > text) {
             cut = space;
             next = space + 1;
         } else if (line[cut].isLowSurrogate() && cut - 1 > start) {
