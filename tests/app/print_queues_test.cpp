@@ -91,7 +91,7 @@ public:
         cupsSetServer(address_.toUtf8().constData());
         for (int attempt = 0; attempt < 100 && !running_; ++attempt) {
             QThread::msleep(50);
-            running_ = run("lpstat", {"-r"}) && cupsd_.state() == QProcess::Running;
+            running_ = cupsd_.state() == QProcess::Running && answers(port);
         }
     }
     ~PrivateScheduler() {
@@ -108,6 +108,16 @@ public:
     PrivateScheduler& operator=(const PrivateScheduler&) = delete;
 
     bool running() const { return running_; }
+
+    // Whether the scheduler takes connections yet.
+    static bool answers(int port) {
+        http_t* http = httpConnect2("127.0.0.1", port, nullptr, AF_INET,
+                                    HTTP_ENCRYPTION_IF_REQUESTED, 1, 1000, nullptr);
+        if (http == nullptr)
+            return false;
+        httpClose(http);
+        return true;
+    }
     QString folder() const { return root_.path(); }
 
     // Runs one of CUPS's administration commands against this scheduler.
