@@ -10,6 +10,7 @@
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProgressDialog>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -293,6 +294,24 @@ TEST_F(PrintToPdf, OnlySpacesOrBreaksAreStillPrinted) {
     EXPECT_TRUE(messages.texts.empty());
     EXPECT_EQ(printers.asked, 1);
     EXPECT_TRUE(QFileInfo::exists(pdf()));
+}
+
+TEST_F(PrintToPdf, ProgressDialogCountsPagesAndItsCancelEndsThePrintSilently) {
+    PdfPrinters printers(pdf());
+    testing::RecordingMessages messages;
+    PrintProgressDialog progress(nullptr);
+    QString label;
+    testing::WhenModalOpens([&label](QWidget* modal) {
+        auto* dialog = qobject_cast<QProgressDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        label = dialog->labelText();
+        dialog->cancel();
+    });
+    PrintReportCommand(NumberedLines(1000), QStringLiteral("Kestrova Checker"), printers, messages,
+                       &progress);
+    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_TRUE(label.contains(QRegularExpression(QStringLiteral("\\d+ of \\d+ pages"))))
+        << label.toStdString();
 }
 
 TEST(PrintReportCommand, SaysSoWhenThereIsNoDefaultPrinter) {
