@@ -3,6 +3,7 @@
 #include "about/about_artwork.h"
 #include "about/app_info.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPalette>
@@ -102,6 +103,26 @@ void frmAbout::cmdOK_Click() {
 
 void frmAbout::cmdSysInfo_Click() {
     StartSysInfo(registry_, launcher_, messages_);
+}
+
+void frmAbout::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange ||
+        (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) == 0)
+        return;
+    // The dialog asks for neither button, but some window managers (openbox among them) draw
+    // them anyway and minimise the owner along with it. The dialog goes back to its normal
+    // state at once, and so does the window it belongs to.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (QWidget* owner = parentWidget(); owner != nullptr && owner->isMinimized())
+                owner->setWindowState(owner->windowState() & ~Qt::WindowMinimized);
+            setWindowState(Qt::WindowNoState);
+            show();
+            activateWindow();
+        },
+        Qt::QueuedConnection);
 }
 
 void frmAbout::paintEvent(QPaintEvent* event) {

@@ -1,12 +1,16 @@
 #include "app/main_window.h"
 
+#include "about/app_info.h"
 #include "about/frm_about.h"
 #include "app/app_icon.h"
 #include "check/check_run.h"
 
 #include <QAction>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextOption>
 
@@ -20,6 +24,19 @@ constexpr int kClientWidth = 478;
 constexpr int kClientHeight = 330;
 constexpr int kClientLeft = 248;
 constexpr int kClientTop = 225;
+
+// The project file a drag carries: exactly one local file named *.kpj in any letter case.
+std::optional<QString> DraggedProjectFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1)
+        return std::nullopt;
+    const QUrl url = data->urls().front();
+    if (!url.isLocalFile())
+        return std::nullopt;
+    const QString path = url.toLocalFile();
+    if (QFileInfo(path).suffix().compare(QStringLiteral("kpj"), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    return path;
+}
 
 } // namespace
 
@@ -61,6 +78,10 @@ main::main()
     lstReports->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     lstReports->setReadOnly(false);
     lstReports->setFocus();
+    // A project file dropped anywhere on the window is checked; the report box would otherwise
+    // take it as text to insert.
+    setAcceptDrops(true);
+    lstReports->viewport()->installEventFilter(this);
 
     const int menuHeight = menuBar()->isNativeMenuBar() ? 0 : menuBar()->sizeHint().height();
     setGeometry(kClientLeft, kClientTop - menuHeight, kClientWidth, kClientHeight + menuHeight);
@@ -86,8 +107,49 @@ void main::mnuFileOpen_Click() {
     });
 }
 
+void main::checkProjectFile(const QString& path) {
+    dlgOpen.setNextFileName(path);
+    mnuFileOpen_Click();
+}
+
+bool main::takeProjectDrop(QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return false;
+    auto* drop = static_cast<QDropEvent*>(event);
+    const std::optional<QString> project = DraggedProjectFile(drop->mimeData());
+    if (!project)
+        return false;
+    drop->acceptProposedAction();
+    if (type == QEvent::Drop) {
+        // Checked once the drop is over, so that the dragging program is not kept waiting
+        // while a message of the run is open.
+        QMetaObject::invokeMethod(
+            this, [this, path = *project] { checkProjectFile(path); }, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+bool main::event(QEvent* event) {
+    return takeProjectDrop(event) || QMainWindow::event(event);
+}
+
+bool main::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lstReports->viewport() && takeProjectDrop(event))
+        return true;
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void main::Print_Click() {
-    runCommand([this] { PrintReportCommand(report_.text(), *printers_, messages_); });
+    runCommand([this] {
+        // The job is named after the project checked last, so it can be told apart in the queue.
+        QString jobName = QString::fromUtf8(kApplicationTitle);
+        if (!dlgOpen.fileName().isEmpty()) {
+            jobName += QStringLiteral(" \u2013 ") + QFileInfo(dlgOpen.fileName()).fileName();
+        }
+        PrintProgressDialog progress(this);
+        PrintReportCommand(report_.text(), jobName, *printers_, messages_, &progress);
+    });
 }
 
 void main::mnuHelpAbout_Click() {

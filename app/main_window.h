@@ -37,6 +37,10 @@ public:
     void Print_Click();        // prints the report
     void mnuHelpAbout_Click(); // the About dialog, modal
 
+    // One check run of the given project file, as File > Open with the file chosen in the
+    // dialog: from the command line, and for a project file dropped on the window.
+    void checkProjectFile(const QString& path);
+
     // The report box as the check run sees it, and the message box of every command.
     ReportBox& reportBox() { return report_; }
     ApplicationMessageBox& messages() { return messages_; }
@@ -48,7 +52,12 @@ public:
         launcher_ = &launcher;
     }
 
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    bool takeProjectDrop(QEvent* event);
     template <typename Command> void runCommand(Command&& command);
 
     PlainTextReportBox report_;

@@ -16,6 +16,9 @@ namespace kestrova::app {
 // The text as the box shows it: CR LF starts a new line.
 QString MessageBoxText(const std::string& text);
 
+// The width a box needs to show its whole caption in the window manager's frame.
+int CaptionRoom(const QWidget& box);
+
 class ApplicationMessageBox final : public MessageDisplay {
 public:
     // owner: the window the box belongs to when no other modal window is open.

@@ -1,8 +1,11 @@
 #include "app/report_box.h"
 
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+
+#include <vector>
 
 namespace kestrova::app {
 namespace {
@@ -118,14 +121,99 @@ std::string DisplayToReport(const QString& display) {
     return text.toStdString();
 }
 
+namespace {
+
+// Qt lays out a paragraph in time that grows with the square of its length; a line longer than
+// this is shown cut, with a note, so that any report appears at once.
+constexpr qsizetype kLongestShownLine = 20000;
+
+// A paragraph shown cut keeps its whole display text here, so the report reads back exactly.
+class WholeLine final : public QTextBlockUserData {
+public:
+    WholeLine(QString whole, QString shown) : whole_(std::move(whole)), shown_(std::move(shown)) {}
+    // The whole line while the user has not edited the shown part; nothing otherwise.
+    const QString* wholeFor(const QString& shownNow) const {
+        return shownNow == shown_ ? &whole_ : nullptr;
+    }
+
+private:
+    QString whole_;
+    QString shown_;
+};
+
+QString ShownPart(const QString& whole) {
+    qsizetype kept = kLongestShownLine;
+    const QChar last = whole[kept - 1];
+    if (last.isHighSurrogate() || last.unicode() == kEscape)
+        --kept; // never split a character or an escape
+    return whole.left(kept) +
+           QStringLiteral(" \u2026 [line shortened on screen: %1 characters in all; printing "
+                          "prints it whole]")
+               .arg(whole.size());
+}
+
+struct CutLine {
+    int paragraph;
+    QString whole;
+    QString shown;
+};
+
+// The display text with every over-long paragraph cut, and the paragraphs that were cut.
+QString CutLongLines(const QString& display, std::vector<CutLine>& cut) {
+    QString shown;
+    qsizetype start = 0;
+    int paragraph = 0;
+    for (;;) {
+        qsizetype end = display.indexOf(QChar(kParagraphSeparator), start);
+        const bool last = end < 0;
+        if (last)
+            end = display.size();
+        if (end - start > kLongestShownLine) {
+            if (cut.empty())
+                shown = display.left(start);
+            CutLine line{paragraph, display.mid(start, end - start), {}};
+            line.shown = ShownPart(line.whole);
+            shown += line.shown;
+            cut.push_back(std::move(line));
+        } else if (!cut.empty()) {
+            shown += QStringView(display).mid(start, end - start);
+        }
+        if (last)
+            break;
+        if (!cut.empty())
+            shown += QChar(kParagraphSeparator);
+        start = end + 1;
+        ++paragraph;
+    }
+    return cut.empty() ? display : shown;
+}
+
+} // namespace
+
 std::string PlainTextReportBox::text() const {
-    // The raw text keeps paragraph and line separators apart and leaves non-breaking spaces
-    // alone; toPlainText() would flatten both.
-    return DisplayToReport(box_.document()->toRawText());
+    const QTextDocument* document = box_.document();
+    if (!hasCutLines_) {
+        // The raw text keeps paragraph and line separators apart and leaves non-breaking
+        // spaces alone; toPlainText() would flatten both.
+        return DisplayToReport(document->toRawText());
+    }
+    QString display;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block != document->begin())
+            display += QChar(kParagraphSeparator);
+        const QString shown = block.text();
+        const auto* whole = dynamic_cast<const WholeLine*>(block.userData());
+        const QString* wholeLine = whole != nullptr ? whole->wholeFor(shown) : nullptr;
+        display += wholeLine != nullptr ? *wholeLine : shown;
+    }
+    return DisplayToReport(display);
 }
 
 void PlainTextReportBox::setText(std::string text) {
-    const QString display = ReportToDisplay(text);
+    std::vector<CutLine> cut;
+    const QString display = CutLongLines(ReportToDisplay(text), cut);
+    text.clear();
+    text.shrink_to_fit();
     QTextDocument* document = box_.document();
     const QString current = document->toRawText();
     if (!current.isEmpty() && display.size() > current.size() && display.startsWith(current)) {
@@ -139,9 +227,15 @@ void PlainTextReportBox::setText(std::string text) {
         end.insertText(display.mid(current.size()));
         document->setUndoRedoEnabled(undoEnabled);
         box_.moveCursor(QTextCursor::Start);
-        return;
+    } else {
+        box_.setPlainText(display);
+        hasCutLines_ = false;
     }
-    box_.setPlainText(display);
+    for (CutLine& line : cut) {
+        document->findBlockByNumber(line.paragraph)
+            .setUserData(new WholeLine(std::move(line.whole), std::move(line.shown)));
+    }
+    hasCutLines_ = hasCutLines_ || !cut.empty();
 }
 
 } // namespace kestrova::app

@@ -11,6 +11,9 @@
 // The few characters that would otherwise be taken for one of these (U+2028, U+2029, the
 // document's frame marks U+FDD0 and U+FDD1, and the private-use U+E000 and U+E00D) are kept
 // behind the private-use escape U+E000, so every text comes back exactly as it was set.
+//
+// A line too long to lay out at once is shown cut to its start with a note; the box still
+// gives back the whole line unless the user edits the part that is shown.
 
 #include "check/platform.h"
 
@@ -35,6 +38,8 @@ public:
 
 private:
     QPlainTextEdit& box_;
+    // Some paragraph is shown cut, so the text is read back block by block.
+    bool hasCutLines_ = false;
 };
 
 } // namespace kestrova::app

@@ -1,9 +1,14 @@
-// Showing a long report in the window's report box, and reading it back as printing does.
+// Showing a report in the window: long reports, very long lines, and a whole check run from the
+// chosen file to the report on screen; reading the report back as printing does.
 
+#include "app/main_window.h"
 #include "app/report_box.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -18,14 +23,39 @@ std::string LongReport(int gaps) {
     return report;
 }
 
-void ShowReport(benchmark::State& run) {
-    const std::string report = LongReport(static_cast<int>(run.range(0)));
+// A report whose layer lines carry names of the given length, one name for every layer.
+std::string LongNamesReport(std::int64_t nameLength, int layers) {
+    std::string report = "\r\nReporting on project.kpj\r\n\r\nLayers:";
+    for (int i = 1; i <= layers; ++i)
+        report += "\r\n " + std::to_string(i) + ": \t" + std::string(nameLength, 'n');
+    return report + "\r\n\r\nNo errors found";
+}
+
+// Sets the text in a box on screen and lets it lay out and paint, as the window does.
+void ShowInBox(benchmark::State& run, const std::string& report) {
     QPlainTextEdit box;
+    box.resize(433, 257);
+    box.show();
     app::PlainTextReportBox reportBox(box);
     for (auto _ : run) {
         reportBox.setText("");
         reportBox.setText(report);
+        box.viewport()->repaint();
+        QCoreApplication::processEvents();
     }
+}
+
+void ShowReport(benchmark::State& run) {
+    ShowInBox(run, LongReport(static_cast<int>(run.range(0))));
+}
+
+void ShowLongName(benchmark::State& run) {
+    ShowInBox(run, LongNamesReport(run.range(0), 1));
+}
+
+// Many lines each just short of being cut for display.
+void ShowManyLongLines(benchmark::State& run) {
+    ShowInBox(run, LongNamesReport(run.range(0), 200));
 }
 
 void ReadReport(benchmark::State& run) {
@@ -36,8 +66,59 @@ void ReadReport(benchmark::State& run) {
         benchmark::DoNotOptimize(reportBox.text());
 }
 
+void ReadLongName(benchmark::State& run) {
+    QPlainTextEdit box;
+    app::PlainTextReportBox reportBox(box);
+    reportBox.setText(LongNamesReport(run.range(0), 1));
+    for (auto _ : run)
+        benchmark::DoNotOptimize(reportBox.text());
+}
+
+// A project with a one-second hole after every item: one gap line per item.
+void WriteGapProject(const QString& path, int items) {
+    std::string xml = "<?xml version=\"1.0\" standalone=\"yes\" ?>\n<kestrovadocument2>\n"
+                      " <multilayer>\n  <layer>\n   <name>Video</name>\n";
+    for (int i = 0; i < items; ++i) {
+        const int start = 2 * i + 1; // seconds
+        auto text = [](int seconds) {
+            char buffer[32];
+            std::snprintf(buffer, sizeof buffer, "%dh %02dm %02ds 000", seconds / 3600,
+                          seconds / 60 % 60, seconds % 60);
+            return std::string(buffer);
+        };
+        xml += "   <layeritem_video><starttime>" + text(start) + "</starttime><endtime>" +
+               text(start + 1) + "</endtime></layeritem_video>\n";
+    }
+    xml += "  </layer>\n </multilayer>\n</kestrovadocument2>\n";
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(xml.data(), static_cast<qint64>(xml.size())) != static_cast<qint64>(xml.size()))
+        std::abort();
+}
+
+// From the file chosen in the Open dialog to the report painted in the window.
+void OpenInWindow(benchmark::State& run) {
+    QTemporaryDir folder;
+    const QString project = folder.filePath(QStringLiteral("gaps.kpj"));
+    WriteGapProject(project, static_cast<int>(run.range(0)));
+    const QString start = QDir::currentPath();
+    app::main window;
+    window.show();
+    for (auto _ : run) {
+        window.dlgOpen.setNextFileName(project);
+        window.mnuFileOpen_Click();
+        window.lstReports->viewport()->repaint();
+        QCoreApplication::processEvents();
+    }
+    QDir::setCurrent(start);
+}
+
 BENCHMARK(ShowReport)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(ShowLongName)->Arg(200000)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(ShowManyLongLines)->Arg(20000)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadReport)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadLongName)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(OpenInWindow)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace kestrova

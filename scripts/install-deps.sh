@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation
   poppler-utils
+  libcups2-dev cups-daemon cups-client cups-bsd printer-driver-cups-pdf
+  xvfb openbox
   clang libclang-rt-14-dev clang-format
   locales libc-l10n
   librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream xdg-utils

@@ -60,6 +60,23 @@ TEST_F(AboutDialog, HasItsFixedLayoutWithoutMinimizeOrMaximize) {
     EXPECT_FALSE(dialog.windowIcon().isNull());
 }
 
+TEST_F(AboutDialog, ComesBackWhenMinimisedOrMaximisedAndBringsItsOwnerBack) {
+    QWidget owner;
+    owner.show();
+    frmAbout dialog(&owner, messages, registry, launcher);
+    dialog.show();
+    for (const Qt::WindowState state : {Qt::WindowMinimized, Qt::WindowMaximized}) {
+        owner.setWindowState(state == Qt::WindowMinimized ? Qt::WindowMinimized
+                                                          : Qt::WindowNoState);
+        dialog.setWindowState(state);
+        QTest::qWait(50);
+        EXPECT_EQ(dialog.windowState(), Qt::WindowNoState);
+        EXPECT_EQ(dialog.size(), QSize(382, 237));
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_FALSE(owner.isMinimized());
+    }
+}
+
 TEST_F(AboutDialog, DrawsTheEtchedRuleAboveTheButtons) {
     frmAbout dialog(nullptr, messages, registry, launcher);
     const QImage image = dialog.grab().toImage();

@@ -2,6 +2,7 @@
 // and message dialogs so that tests can reach into them.
 
 #include <QApplication>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,11 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM",
                 "offscreen"); // test discovery runs without the test's environment
+    }
+    // Without a runtime folder Qt makes one in /tmp and leaves it there; this one goes at exit.
+    const QTemporaryDir runtime;
+    if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR") && runtime.isValid()) {
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     }
     QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication application(argc, argv);

@@ -40,6 +40,11 @@ public:
         printer->setOutputFileName(path_);
         return printer;
     }
+    std::string deliver(QPrinter& printer) override {
+        jobName = printer.docName();
+        return {};
+    }
+    QString jobName;
 
 private:
     QString path_;
@@ -251,6 +256,7 @@ TEST_F(MainWindowTest, PrintPrintsTheReportAsTheUserEditedIt) {
     EXPECT_TRUE(text.contains(QStringLiteral("Titles"))) << text.toStdString();
     EXPECT_TRUE(text.indexOf(QStringLiteral("Titles")) <
                 text.indexOf(QStringLiteral("Checked by Ann")));
+    EXPECT_EQ(printers.jobName, QStringLiteral("Kestrova Checker \u2013 two_layers.kpj"));
 }
 
 TEST_F(MainWindowTest, HelpAboutShowsAFreshAboutDialogModallyOwnedByTheWindow) {

@@ -23,6 +23,8 @@ struct ShownBox {
     QMessageBox::Icon icon = QMessageBox::Warning;
     Qt::WindowModality modality = Qt::NonModal;
     Qt::TextFormat format = Qt::AutoText;
+    int width = 0;
+    int captionRoom = 0;
 };
 
 // Shows a message through the real box and closes it with its OK button, noting what it showed.
@@ -42,6 +44,8 @@ ShownBox ShowAndCloseWithOk(ApplicationMessageBox& messages, const std::string& 
         shown.icon = box->icon();
         shown.modality = box->windowModality();
         shown.format = box->textFormat();
+        shown.width = box->width();
+        shown.captionRoom = CaptionRoom(*box);
         if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
             ok->click();
         } else {
@@ -65,6 +69,14 @@ TEST(MessageBox, ShowsTextWithOkOnlyNoIconAndApplicationTitleModalToApplication)
     EXPECT_EQ(shown.icon, QMessageBox::NoIcon);
     EXPECT_EQ(shown.modality, Qt::ApplicationModal);
     EXPECT_EQ(messages.shownTexts(), std::vector<std::string>{"Nothing to print!"});
+
+    // Wide enough for the caption in a bold font beside four frame buttons.
+    QFont bold = owner.font();
+    bold.setBold(true);
+    const QFontMetrics caption(bold);
+    EXPECT_GE(shown.captionRoom,
+              caption.horizontalAdvance(QStringLiteral("Kestrova Checker")) + 4 * caption.height());
+    EXPECT_GE(shown.width, shown.captionRoom);
 }
 
 TEST(MessageBox, StartsANewLineAtCrLfAndShowsMarkupAsPlainText) {

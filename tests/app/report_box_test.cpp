@@ -58,9 +58,34 @@ TEST(ReportBox, ShowsCrLfAsLinesAndLoneLineFeedAsBreakInsideTheLine) {
               QString::fromUtf8("name\u2028with break"));
 }
 
-TEST(ReportBox, KeepsLongLinesWhole) {
-    const std::string line(40000, 'x');
-    EXPECT_EQ(RoundTrip("\r\n" + line + "\r\nend"), "\r\n" + line + "\r\nend");
+TEST(ReportBox, ShowsAVeryLongLineCutButGivesItBackWhole) {
+    const std::string line = "1: \t" + std::string(1 << 20, 'x') + "\n\xE2\x80\xA8";
+    const std::string report = "\r\n" + line + "\r\n" + std::string(40000, 'y') + "\r\nend";
+    QPlainTextEdit box;
+    PlainTextReportBox reportBox(box);
+    reportBox.setText(report);
+    EXPECT_EQ(reportBox.text(), report);
+    ASSERT_EQ(box.document()->blockCount(), 4);
+    for (const int cut : {1, 2}) {
+        const QString shown = box.document()->findBlockByNumber(cut).text();
+        EXPECT_LT(shown.size(), 20100);
+        EXPECT_TRUE(shown.contains(QStringLiteral("line shortened on screen")));
+    }
+
+    // Typing elsewhere keeps the cut lines whole; editing the shown part of one takes the edit.
+    box.moveCursor(QTextCursor::End);
+    QTest::keyClicks(&box, "!");
+    EXPECT_EQ(reportBox.text(), report + "!");
+    QTextCursor inCutLine(box.document()->findBlockByNumber(2));
+    inCutLine.insertText(QStringLiteral("z"));
+    const std::string edited = reportBox.text();
+    EXPECT_EQ(edited.rfind("\r\n" + line + "\r\nzyyy", 0), 0u);
+    EXPECT_LT(edited.size(), report.size());
+
+    // A text without long lines is shown as it is again.
+    reportBox.setText("\r\nshort");
+    EXPECT_EQ(reportBox.text(), "\r\nshort");
+    EXPECT_EQ(box.document()->findBlockByNumber(1).text(), QStringLiteral("short"));
 }
 
 TEST(ReportBox, AppendingLineByLineKeepsEveryEarlierLine) {

@@ -10,6 +10,7 @@
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProgressDialog>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -84,6 +85,52 @@ TEST(PrintedLines, KeepLinesLongerThan32764CharactersWhole) {
     EXPECT_EQ(lines[2], kIndent + QString(32764, u'a'));
     EXPECT_EQ(lines[3], kIndent + QString(40000, u'b'));
     EXPECT_EQ(lines[4], kIndent + "end");
+}
+
+TEST(PrintedLines, GoOnInTheNextLinesWithTheSameIndentWhenWiderThanThePage) {
+    const int columns = 10 + 12; // twelve characters of text fit
+    const struct {
+        std::string line;
+        QStringList printed;
+    } cases[] = {
+        {"fits exactly", {"fits exactly"}},
+        {"break at the last space", {"break at the", "last space"}},
+        {"averyveryverylongword end", {"averyveryver", "ylongword", "end"}},
+        {"twelve chars next", {"twelve chars", "next"}},
+        {"\tindented tab text", {"        inde", "nted tab", "text"}},
+        {"", {""}},
+    };
+    for (const auto& c : cases) {
+        QStringList expected{"", ""};
+        for (const QString& piece : c.printed) {
+            expected.append(kIndent + piece);
+        }
+        EXPECT_EQ(PrintedLines(c.line, columns), expected) << c.line;
+    }
+}
+
+// Pre-answered progress: records what it is told and cancels at a given page.
+class ScriptedProgress final : public PrintProgress {
+public:
+    explicit ScriptedProgress(int cancelAt) : cancelAt_(cancelAt) {}
+    void start(int pages) override { total = pages; }
+    bool pageDone(int done) override {
+        reported.push_back(done);
+        return done != cancelAt_;
+    }
+    int total = 0;
+    std::vector<int> reported;
+
+private:
+    int cancelAt_;
+};
+
+std::string NumberedLines(int count) {
+    std::string report;
+    for (int i = 0; i < count; ++i) {
+        report += "\r\nline " + std::to_string(i);
+    }
+    return report;
 }
 
 class PrintToPdf : public ::testing::Test {
@@ -185,17 +232,56 @@ TEST_F(PrintToPdf, KeepsALoneLineFeedInsideItsLine) {
     EXPECT_TRUE(lines[alpha + 1].contains(QStringLiteral("gamma")));
 }
 
-TEST_F(PrintToPdf, PrintsAVeryLongLineWithoutFailing) {
+TEST_F(PrintToPdf, PrintsEveryCharacterOfLinesWiderThanThePage) {
+    std::string path = "Reporting on /projects/a very long folder name that certainly exceeds the "
+                       "width of the paper/";
+    for (int i = 0; i < 40; ++i) {
+        path += "folder" + std::to_string(i) + "/";
+    }
+    const std::string word(40000, 'x');
     auto printer = PdfPrinter(pdf());
-    EXPECT_EQ(PrintReport(*printer, "\r\n" + std::string(40000, 'x') + "\r\nafter"),
+    ASSERT_EQ(PrintReport(*printer, "\r\n" + path + "show.kpj\r\n" + word + "\r\nafter"),
               PrintResult::Printed);
-    EXPECT_TRUE(testing::PdfText(pdf()).contains(QStringLiteral("after")));
+    const QRectF page = printer->pageLayout().paintRect(QPageLayout::Point);
+    for (const Word& w : FirstPageWords(pdf())) {
+        EXPECT_GT(w.x - page.left(), 59.0) << "every printed line keeps the indent";
+    }
+    QString text = testing::PdfText(pdf());
+    text.remove(QRegularExpression(QStringLiteral("\\s")));
+    QString expected = QString::fromStdString(path + "show.kpj" + word + "after");
+    expected.remove(QRegularExpression(QStringLiteral("\\s")));
+    EXPECT_TRUE(text.contains(expected)) << "a character was lost on paper";
+}
+
+TEST_F(PrintToPdf, LongPrintsShowProgressAndCancelAbortsTheJob) {
+    {
+        ScriptedProgress progress(0);
+        auto printer = PdfPrinter(pdf());
+        ASSERT_EQ(PrintReport(*printer, NumberedLines(150), &progress), PrintResult::Printed);
+        EXPECT_EQ(progress.total, 0)
+            << "a print of " << testing::PdfText(pdf()).count(u'\f') << " pages shows no progress";
+    }
+    ScriptedProgress progress(2);
+    auto printer = PdfPrinter(pdf());
+    EXPECT_EQ(PrintReport(*printer, NumberedLines(1000), &progress), PrintResult::Cancelled);
+    EXPECT_GE(progress.total, 10);
+    EXPECT_EQ(progress.reported, (std::vector<int>{1, 2}));
+    EXPECT_NE(printer->printerState(), QPrinter::Active);
+    EXPECT_FALSE(printer->paintingActive());
+
+    // Through the command, a cancelled print says nothing.
+    PdfPrinters printers(pdf());
+    testing::RecordingMessages messages;
+    ScriptedProgress cancelAtOnce(1);
+    PrintReportCommand(NumberedLines(1000), QStringLiteral("Kestrova Checker"), printers, messages,
+                       &cancelAtOnce);
+    EXPECT_TRUE(messages.texts.empty());
 }
 
 TEST_F(PrintToPdf, EmptyBoxSaysNothingToPrintAndOpensNoJob) {
     PdfPrinters printers(pdf());
     testing::RecordingMessages messages;
-    PrintReportCommand("", printers, messages);
+    PrintReportCommand("", QStringLiteral("Kestrova Checker"), printers, messages);
     EXPECT_EQ(messages.texts, std::vector<std::string>{"Nothing to print!"});
     EXPECT_EQ(printers.asked, 0);
     EXPECT_FALSE(QFileInfo::exists(pdf()));
@@ -204,23 +290,41 @@ TEST_F(PrintToPdf, EmptyBoxSaysNothingToPrintAndOpensNoJob) {
 TEST_F(PrintToPdf, OnlySpacesOrBreaksAreStillPrinted) {
     PdfPrinters printers(pdf());
     testing::RecordingMessages messages;
-    PrintReportCommand("\r\n", printers, messages);
+    PrintReportCommand("\r\n", QStringLiteral("Kestrova Checker"), printers, messages);
     EXPECT_TRUE(messages.texts.empty());
     EXPECT_EQ(printers.asked, 1);
     EXPECT_TRUE(QFileInfo::exists(pdf()));
 }
 
+TEST_F(PrintToPdf, ProgressDialogCountsPagesAndItsCancelEndsThePrintSilently) {
+    PdfPrinters printers(pdf());
+    testing::RecordingMessages messages;
+    PrintProgressDialog progress(nullptr);
+    QString label;
+    testing::WhenModalOpens([&label](QWidget* modal) {
+        auto* dialog = qobject_cast<QProgressDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        label = dialog->labelText();
+        dialog->cancel();
+    });
+    PrintReportCommand(NumberedLines(1000), QStringLiteral("Kestrova Checker"), printers, messages,
+                       &progress);
+    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_TRUE(label.contains(QRegularExpression(QStringLiteral("\\d+ of \\d+ pages"))))
+        << label.toStdString();
+}
+
 TEST(PrintReportCommand, SaysSoWhenThereIsNoDefaultPrinter) {
     NoPrinters printers;
     testing::RecordingMessages messages;
-    PrintReportCommand("\r\nReport", printers, messages);
+    PrintReportCommand("\r\nReport", QStringLiteral("Kestrova Checker"), printers, messages);
     EXPECT_EQ(messages.texts, std::vector<std::string>{kNoDefaultPrinter});
 }
 
 TEST(PrintReportCommand, SaysSoWhenThePrinterRefusesTheJob) {
     PdfPrinters printers(QStringLiteral("/nonexistent-folder/for/sure/report.pdf"));
     testing::RecordingMessages messages;
-    PrintReportCommand("\r\nReport", printers, messages);
+    PrintReportCommand("\r\nReport", QStringLiteral("Kestrova Checker"), printers, messages);
     EXPECT_EQ(messages.texts, std::vector<std::string>{kPrinterRefused});
 }
 

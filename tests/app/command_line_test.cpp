@@ -1,0 +1,175 @@
+// Opening projects from outside the window: the command line, --help and --version, and a
+// project file dropped on the window.
+
+#include "app/command_line.h"
+
+#include "about/app_info.h"
+#include "app/main_window.h"
+#include "gui_test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace kestrova::app {
+namespace {
+
+using Action = CommandLine::Action;
+
+TEST(ReadCommandLine, TellsWhatToDoForEachForm) {
+    const struct {
+        QStringList arguments;
+        Action action;
+        QString projectFile;
+    } cases[] = {
+        {{}, Action::OpenWindow, {}},
+        {{"show.kpj"}, Action::OpenWindow, "show.kpj"},
+        {{"--help"}, Action::ShowHelp, {}},
+        {{"show.kpj", "-h"}, Action::ShowHelp, {}},
+        {{"--version"}, Action::ShowVersion, {}},
+        {{"--", "--help"}, Action::OpenWindow, "--help"},
+        {{"-"}, Action::OpenWindow, "-"},
+        {{"--print"}, Action::Refuse, {}},
+        {{"a.kpj", "b.kpj"}, Action::Refuse, {}},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = ReadCommandLine(c.arguments);
+        EXPECT_EQ(line.action, c.action) << c.arguments.join(u' ').toStdString();
+        EXPECT_EQ(line.projectFile, c.projectFile) << c.arguments.join(u' ').toStdString();
+        EXPECT_EQ(line.problem.isEmpty(), c.action != Action::Refuse);
+    }
+}
+
+struct ProgramRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Runs kestrova-checker without any display, as from a terminal on a machine without one, or
+// on the offscreen platform.
+ProgramRun RunWithoutDisplay(const QStringList& arguments, bool offscreen = false) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    if (offscreen)
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(KESTROVA_CHECKER), arguments);
+    if (!process.waitForFinished(30000))
+        return {};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+TEST(KestrovaCheckerProgram, AnswersHelpAndVersionOnTheTerminalWithoutADisplay) {
+    const ProgramRun help = RunWithoutDisplay({QStringLiteral("--help")});
+    EXPECT_EQ(help.status, 0) << help.err.toStdString();
+    EXPECT_EQ(help.out, HelpText());
+    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: kestrova-checker [FILE]")));
+
+    const ProgramRun version = RunWithoutDisplay({QStringLiteral("--version")});
+    EXPECT_EQ(version.status, 0) << version.err.toStdString();
+    EXPECT_EQ(version.out, QStringLiteral("Kestrova Checker %1.%2.%3\n")
+                               .arg(kVersionMajor)
+                               .arg(kVersionMinor)
+                               .arg(kVersionRevision));
+
+    const ProgramRun wrong = RunWithoutDisplay({QStringLiteral("--frobnicate")}, true);
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_TRUE(wrong.err.contains(QStringLiteral("--frobnicate"))) << wrong.err.toStdString();
+    EXPECT_TRUE(wrong.out.isEmpty());
+}
+
+class OpenFromOutside : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder_.isValid());
+        startDirectory_ = QDir::currentPath();
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(KESTROVA_TEST_DATA "/app/two_layers.kpj"), project()));
+    }
+    void TearDown() override { QDir::setCurrent(startDirectory_); }
+
+    QString project() const { return folder_.filePath(QStringLiteral("two_layers.kpj")); }
+    QStringList filesInFolder() const { return QDir(folder_.path()).entryList(QDir::Files); }
+
+    // The report of kpjcheck on the same file, in the box's CR LF form.
+    std::string kpjcheckReport() const {
+        QString out = testing::ToolOutput(QStringLiteral(KESTROVA_KPJCHECK),
+                                          {QDir::toNativeSeparators(project())});
+        if (out.endsWith(u'\n'))
+            out.chop(1);
+        return out.replace(QStringLiteral("\n"), QStringLiteral("\r\n")).toStdString();
+    }
+
+    // The window as it was just before: the check runs in a window whose current folder is
+    // elsewhere.
+    void expectCheckedAsIfChosenInTheDialog(main& w) {
+        EXPECT_EQ(w.reportBox().text(), kpjcheckReport());
+        EXPECT_TRUE(w.messages().shownTexts().empty());
+        EXPECT_EQ(QDir::current().canonicalPath(), QDir(folder_.path()).canonicalPath());
+        EXPECT_EQ(w.dlgOpen.fileName(), QFileInfo(project()).absoluteFilePath())
+            << "the dialog offers the file next time";
+        EXPECT_EQ(filesInFolder(), QStringList{"two_layers.kpj"}) << "working copy left";
+    }
+
+    QTemporaryDir folder_;
+    QString startDirectory_;
+};
+
+TEST_F(OpenFromOutside, FileOnTheCommandLineIsCheckedAsIfChosenInTheDialog) {
+    main w;
+    w.checkProjectFile(project());
+    expectCheckedAsIfChosenInTheDialog(w);
+}
+
+TEST_F(OpenFromOutside, MissingFileGivesTheCheckRunsMessageAndStopLine) {
+    main w;
+    w.messages().answerNextWithOk();
+    w.checkProjectFile(folder_.filePath(QStringLiteral("gone/missing.kpj")));
+    ASSERT_EQ(w.messages().shownTexts().size(), 1u);
+    EXPECT_NE(w.messages().shownTexts()[0].find("missing.kpj"), std::string::npos);
+    EXPECT_NE(w.reportBox().text().find("\r\nCheck stopped: "), std::string::npos)
+        << w.reportBox().text();
+}
+
+TEST_F(OpenFromOutside, DroppedProjectFileIsCheckedAndOtherDropsAreNot) {
+    main w;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QWidget* target = w.lstReports->viewport();
+    auto drop = [&](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &enter);
+        QDropEvent dropped(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &dropped);
+        QCoreApplication::processEvents();
+        return enter.isAccepted() && dropped.isAccepted();
+    };
+
+    QFile::copy(project(), folder_.filePath(QStringLiteral("notes.txt")));
+    drop({QUrl::fromLocalFile(folder_.filePath(QStringLiteral("notes.txt")))});
+    drop({QUrl::fromLocalFile(project()), QUrl::fromLocalFile(project())});
+    drop({QUrl(QStringLiteral("https://example.org/show.kpj"))});
+    EXPECT_EQ(w.dlgOpen.timesAsked(), 0);
+    QFile::remove(folder_.filePath(QStringLiteral("notes.txt")));
+    w.reportBox().setText("");
+
+    EXPECT_TRUE(drop({QUrl::fromLocalFile(project())}));
+    EXPECT_EQ(w.dlgOpen.timesAsked(), 1);
+    expectCheckedAsIfChosenInTheDialog(w);
+}
+
+} // namespace
+} // namespace kestrova::app
