@@ -22,7 +22,7 @@ constexpr int kPlotWidth = 920;
 constexpr int kRowsTop = 130;
 constexpr int kRowHeight = 26;
 constexpr int kBottomMargin = 16;
-constexpr std::int64_t kMaxRows = 200;
+constexpr std::int64_t kMaxRows = 100;
 // A bar at least this wide shows where it starts, so that touching items stay apart.
 constexpr std::int64_t kMinSeparatedColumns = 4;
 constexpr std::size_t kMaxTitledWarnings = 1000;
@@ -40,7 +40,7 @@ constexpr const char* kStyle =
     ".row{fill:#F4F4F4}.scrappedrow{fill:#E2E2E2}.grid{stroke:#D0D0D0;stroke-width:1}"
     ".axis{stroke:#444;stroke-width:1}.end{stroke:#222;stroke-width:1.5;"
     "stroke-dasharray:5 3}"
-    ".gap{fill:#CC79A7;fill-opacity:0.45;stroke:#A0507E;stroke-width:1}"
+    ".gap,.gapkey{fill:#CC79A7;fill-opacity:0.45;stroke:#A0507E;stroke-width:1}"
     ".video,.picture,.effect,.scrappedvisual{stroke-width:10}"
     ".audio,.filter,.scrappedother{stroke-width:6}"
     ".video{stroke:#0072B2}.picture{stroke:#56B4E9}.effect{stroke:#009E73}"
@@ -422,7 +422,7 @@ private:
             svg_.text(x + 24, y + 4, key.label);
             x += 34 + 7.0 * std::string_view(key.label).size();
         }
-        svg_.rect(x, y - 6, 18, 12, "gap");
+        svg_.rect(x, y - 6, 18, 12, "gapkey");
         svg_.text(x + 24, y + 4, "Gap");
         x += 34 + 7.0 * 3;
         svg_.path("zero", Marker(x + 5, y + 6));

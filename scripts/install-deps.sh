@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation
   poppler-utils
   clang libclang-rt-14-dev clang-format
+  nlohmann-json3-dev python3-jsonschema librsvg2-bin
 )
 
 missing=()
