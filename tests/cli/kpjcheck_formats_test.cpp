@@ -14,7 +14,6 @@
 
 #include <memory>
 #include <random>
-#include <regex>
 #include <sstream>
 
 namespace kestrova {
@@ -39,7 +38,22 @@ ToolRun RunTool(const std::vector<std::string>& arguments) {
 }
 
 std::string WithNewlines(std::string text) {
-    return std::regex_replace(text, std::regex("\r\n"), "\n");
+    std::erase_if(text, [](char c) { return c == '\r'; }); // reports hold no other CR
+    return text;
+}
+
+// The text after `prefix` in `line`, split at the first `separator` when one is given.
+std::optional<std::vector<std::string>> Fields(const std::string& line, std::string_view prefix,
+                                               std::string_view separator = {}) {
+    if (!line.starts_with(prefix))
+        return std::nullopt;
+    const std::string rest = line.substr(prefix.size());
+    if (separator.empty())
+        return std::vector<std::string>{rest};
+    const std::size_t at = rest.find(separator);
+    if (at == std::string::npos)
+        return std::nullopt;
+    return std::vector<std::string>{rest.substr(0, at), rest.substr(at + separator.size())};
 }
 
 // What the lines of a report say.
@@ -52,9 +66,6 @@ struct ReportLines {
 };
 
 ReportLines ReadReport(const std::string& report) {
-    static const std::regex gap("Gap on timeline from:  (.+)  to:  (.+)");
-    static const std::regex zero("\tWARNING - Zero length item at (.+)");
-    static const std::regex negative("\tWARNING - Negative length item from (.+) to (.+)");
     const std::string text = WithNewlines(report);
     std::vector<std::string> all;
     for (std::size_t at = 0;;) {
@@ -65,16 +76,16 @@ ReportLines ReadReport(const std::string& report) {
         at = lineBreak + 1;
     }
     ReportLines lines;
-    std::smatch match;
     std::optional<std::size_t> layersAt;
     std::optional<std::size_t> closingAt; // the first gap line or "No errors found"
     for (std::size_t i = 0; i < all.size(); ++i) {
-        if (std::regex_match(all[i], match, gap))
-            lines.gaps.emplace_back(match[1], match[2]);
-        else if (std::regex_match(all[i], match, zero))
-            lines.warnings.push_back({"zero-length", match[1]});
-        else if (std::regex_match(all[i], match, negative))
-            lines.warnings.push_back({"negative-length", match[1], match[2]});
+        if (const auto gap = Fields(all[i], "Gap on timeline from:  ", "  to:  "))
+            lines.gaps.emplace_back((*gap)[0], (*gap)[1]);
+        else if (const auto zero = Fields(all[i], "\tWARNING - Zero length item at "))
+            lines.warnings.push_back({"zero-length", (*zero)[0]});
+        else if (const auto negative =
+                     Fields(all[i], "\tWARNING - Negative length item from ", " to "))
+            lines.warnings.push_back({"negative-length", (*negative)[0], (*negative)[1]});
         if (all[i] == "Layers:" && !layersAt)
             layersAt = i;
         if ((all[i] == "No errors found" || !lines.gaps.empty()) && !closingAt)
