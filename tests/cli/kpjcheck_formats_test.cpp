@@ -3,6 +3,7 @@
 // command line are made safe; a picture that cannot be written exits 2.
 
 #include "cli/kpjcheck.h"
+#include "cli/text_safety.h"
 #include "tests/check/check_test_support.h"
 #include "timeline_generator.h"
 
@@ -364,6 +365,34 @@ TEST(TextSafety, markupInNamesAndBytesThatAreNotUtf8InThePathComeOutSafe) {
     EXPECT_THAT(shown.texts, Contains("<b>\"x\" it's</b> (scrapped)"));
     EXPECT_THAT(shown.texts, Contains("(no name)"));
     EXPECT_THAT(shown.texts, Contains(replaced));
+}
+
+// Every text goes out as JSON the strict parser takes and as XML the XML parser takes: broken,
+// overlong and surrogate sequences and characters XML forbids become U+FFFD; valid text stays.
+TEST(TextSafety, anyBytesBecomeTextThatJsonAndXmlParsersAccept) {
+    struct Case {
+        std::string bytes;
+        std::string utf8;
+    };
+    const std::string r = "\xEF\xBF\xBD";
+    for (const Case& c : std::vector<Case>{{"plain \xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xAC",
+                                            "plain \xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xAC"},
+                                           {"\xFF", r},
+                                           {"\xC0\x80", r + r},
+                                           {"\xED\xA0\x80", r + r + r},
+                                           {"\xF4\x90\x80\x80", r + r + r + r},
+                                           {"cut \xE2\x82", "cut " + r + r},
+                                           {"tab\tbell\x07", "tab\tbell\x07"}}) {
+        EXPECT_EQ(ValidUtf8(c.bytes), c.utf8);
+        EXPECT_EQ(Json::parse(Json(ValidUtf8(c.bytes)).dump()), c.utf8);
+        const Picture shown = ReadPicture("<svg><text>" + XmlEscaped(c.bytes) + "&lt;&amp;" +
+                                          XmlEscaped("\"'\x01\xEF\xBF\xBF") + "</text></svg>");
+        ASSERT_TRUE(shown.wellFormed) << XmlEscaped(c.bytes);
+        std::string inXml = c.utf8; // a control character other than tab is no XML character
+        if (const std::size_t bell = inXml.find('\x07'); bell != std::string::npos)
+            inXml.replace(bell, 1, r);
+        EXPECT_EQ(shown.texts.at(0), inXml + "<&\"'" + r + r);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
