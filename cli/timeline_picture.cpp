@@ -664,13 +664,23 @@ std::vector<std::string> MessageLines(const std::string& message, std::size_t li
 // For a project that was not checked: what the report and the message said instead.
 void DrawNotChecked(std::ostream& out, const FileCheck& check) {
     std::vector<std::string> lines;
+    std::string message = check.outcome.description;
     if (check.outcome.status == CheckStatus::NotParsed) {
         lines.push_back("Not checked: there is an error in this file - it is not well-formed XML.");
-        lines.push_back("The XML parser says (reason, then line number):");
+        // The parser's message is its reason, a line break and the line number.
+        const std::size_t lineBreak = message.rfind("\r\n");
+        std::string lineNumber;
+        if (lineBreak != std::string::npos) {
+            lineNumber = message.substr(lineBreak + 2);
+            message.erase(lineBreak);
+        }
+        message = "The XML parser says: " + message;
+        if (!lineNumber.empty())
+            message += "\nat line " + lineNumber;
     } else {
         lines.push_back("Check stopped: the project could not be checked to the end.");
     }
-    for (std::string& line : MessageLines(check.outcome.description, kMessageCharacters))
+    for (std::string& line : MessageLines(message, kMessageCharacters))
         lines.push_back(std::move(line));
 
     const int boxTop = 64;
