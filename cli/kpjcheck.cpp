@@ -3,6 +3,7 @@
 #include "cli/file_check.h"
 #include "cli/json_report.h"
 #include "cli/timeline_picture.h"
+#include "kestrova_version.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -202,7 +203,7 @@ int RunKpjcheck(const std::vector<std::string>& arguments, std::ostream& out, st
         out << kUsage;
         return Delivered(out) ? kAllClean : OutputLost(err);
     case Request::Version:
-        out << "kpjcheck 1.2.0\n";
+        out << "kpjcheck " KESTROVA_VERSION_TEXT "\n";
         return Delivered(out) ? kAllClean : OutputLost(err);
     default:
         return CheckAll(commandLine.options, out, err);

@@ -1,6 +1,5 @@
 #include "cli/standard_streams.h"
 
-#include <csignal>
 #include <iostream>
 
 #ifdef _WIN32
@@ -35,9 +34,6 @@ void HoldWithNullDevice(int descriptor) {
 } // namespace
 
 void PrepareStandardStreams() {
-#ifdef SIGPIPE
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
     bool closed[3] = {};
     for (int descriptor = 0; descriptor < 3; ++descriptor) {
         closed[descriptor] = DescriptorClosed(descriptor);

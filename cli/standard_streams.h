@@ -4,11 +4,11 @@
 
 namespace kestrova {
 
-// Call once at the start of main, before anything is written. Unsynchronises the C++ streams
-// from C stdio; makes a write to a closed pipe fail with an error instead of ending the process;
-// and marks standard output or standard error as failed when the program was started with it
-// closed. Such a closed descriptor is taken by the null device first, so that no file the
-// check opens can take its number and receive the report.
+// Call once at the start of main, before anything is written (and after writes to a closed
+// pipe have been made to fail instead of ending the process). Unsynchronises the C++ streams
+// from C stdio and marks standard output or standard error as failed when the program was
+// started with it closed. Such a closed descriptor is taken by the null device first, so that no
+// file the check opens can take its number and receive the report.
 void PrepareStandardStreams();
 
 } // namespace kestrova
