@@ -1,114 +1,213 @@
 #include "cli/kpjcheck.h"
 
-#include "check/check_run.h"
+#include "cli/file_check.h"
+#include "cli/json_report.h"
+#include "cli/timeline_picture.h"
 #include "kestrova_version.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <optional>
 #include <ostream>
+#include <string_view>
+#include <variant>
 
 namespace kestrova {
 namespace {
 
 constexpr const char* kUsage =
     "Usage: kpjcheck FILE...\n"
+    "       kpjcheck --json FILE...\n"
+    "       kpjcheck [--json] --svg OUT.svg FILE\n"
     "Checks Kestrova project files (*.kpj): lists the timeline's layers, warns about items of\n"
     "zero or negative length and reports every gap in the video layers.\n"
     "\n"
-    "  --help     show this help and exit\n"
-    "  --version  show the version and exit\n"
+    "  --json         write one JSON object per file, one per line, instead of the report\n"
+    "  --svg OUT.svg  draw the timeline of FILE, with its gaps marked, into OUT.svg too\n"
+    "  --help         show this help and exit\n"
+    "  --version      show the version and exit\n"
     "\n"
-    "Exit status: 0 no errors found, 1 warnings or gaps found, 2 a file could not be checked.\n";
+    "Exit status: 0 no errors found, 1 warnings or gaps found, 2 a file could not be checked,\n"
+    "or the command line was wrong, or output could not be written.\n";
 
-// Line breaks as the terminal expects them.
-std::string WithNewlines(const std::string& text) {
-    std::string result;
-    result.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            continue;
-        result += text[i];
+struct Options {
+    bool json = false;
+    std::optional<std::string> picture;
+    std::vector<std::string> files;
+};
+
+enum class Request { Check, Help, Version };
+
+struct ParsedCommandLine {
+    Request request = Request::Check;
+    Options options;
+};
+
+// Writes the report text with the line breaks a terminal expects, piece by piece, without a
+// second copy of it.
+void WriteWithNewlines(std::ostream& out, std::string_view text) {
+    std::size_t from = 0;
+    for (std::size_t lineBreak = text.find("\r\n"); lineBreak != std::string_view::npos;
+         lineBreak = text.find("\r\n", lineBreak + 2)) {
+        out.write(text.data() + from, static_cast<std::streamsize>(lineBreak - from));
+        from = lineBreak + 1;
     }
-    return result;
+    out.write(text.data() + from, static_cast<std::streamsize>(text.size() - from));
 }
 
-class GivenFile final : public FileSelection {
-public:
-    explicit GivenFile(std::string path) : path_(std::move(path)) {}
-    std::optional<std::string> chooseProjectFile() override { return path_; }
+// Everything written so far has reached the stream's destination.
+bool Delivered(std::ostream& stream) {
+    stream.flush();
+    return stream.good();
+}
 
-private:
-    std::string path_;
-};
+int OutputLost(std::ostream& err) {
+    err << "kpjcheck: cannot write to standard output; the output is incomplete.\n";
+    err.flush();
+    return kNotChecked;
+}
 
 class MessagesToStream final : public MessageDisplay {
 public:
-    MessagesToStream(std::ostream& err, std::string prefix)
-        : err_(err), prefix_(std::move(prefix)) {}
+    MessagesToStream(std::ostream& err, std::string_view prefix) : err_(err), prefix_(prefix) {}
     void showMessage(const std::string& text) override {
-        err_ << prefix_ << ": " << WithNewlines(text) << '\n';
+        err_ << prefix_ << ": ";
+        WriteWithNewlines(err_, text);
+        err_ << '\n';
+        lost_ = lost_ || !Delivered(err_);
     }
+    // A message could not be written: the user did not learn what went wrong.
+    bool lost() const { return lost_; }
 
 private:
     std::ostream& err_;
-    std::string prefix_;
+    std::string_view prefix_;
+    bool lost_ = false;
 };
 
-int StatusOf(CheckStatus status) {
-    switch (status) {
-    case CheckStatus::NoErrors:
-        return kAllClean;
-    case CheckStatus::ErrorsFound:
-        return kFindings;
-    default:
-        return kNotChecked;
+std::variant<ParsedCommandLine, std::string> Parse(const std::vector<std::string>& arguments) {
+    ParsedCommandLine parsed;
+    Options& options = parsed.options;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            options.files.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--help" || argument == "-h") {
+            return ParsedCommandLine{Request::Help, {}};
+        } else if (argument == "--version") {
+            return ParsedCommandLine{Request::Version, {}};
+        } else if (argument == "--json") {
+            options.json = true;
+        } else if (argument == "--svg" || argument.starts_with("--svg=")) {
+            if (options.picture)
+                return std::string("--svg is given twice");
+            if (argument != "--svg")
+                options.picture = argument.substr(6);
+            else if (i + 1 < arguments.size())
+                options.picture = arguments[++i];
+            if (!options.picture || options.picture->empty())
+                return std::string("--svg needs the name of the picture file");
+        } else {
+            return "unknown option '" + argument + "'";
+        }
     }
-}
-
-int CheckFile(const std::string& path, RandomSource& random, std::ostream& out, std::ostream& err) {
-    GivenFile file(path);
-    MessagesToStream messages(err, path);
-    StringReportBox report;
-    const CheckOutcome outcome =
-        RunCheck({file, messages, report, random, WorkingCopyPlace::ProjectFolder});
-    out << WithNewlines(report.text()) << '\n';
-    out.flush();
-    return StatusOf(outcome.status);
+    if (options.files.empty())
+        return std::string("no project file given");
+    if (options.picture && options.files.size() != 1)
+        return std::string("--svg draws the timeline of one project file; ") +
+               std::to_string(options.files.size()) + " are given";
+    return parsed;
 }
 
 int UsageError(std::ostream& err, const std::string& problem) {
     err << "kpjcheck: " << problem << '\n' << kUsage;
+    err.flush();
     return kNotChecked;
+}
+
+// The picture must never take the place of the project it shows.
+bool WouldOverwriteProject(const std::string& picture, const std::string& project) {
+    std::error_code ignored;
+    return std::filesystem::equivalent(picture, project, ignored);
+}
+
+bool WritePicture(const std::string& path, const FileCheck& check, std::ostream& err) {
+    {
+        std::ofstream picture(path, std::ios::binary | std::ios::trunc);
+        if (picture) {
+            WriteTimelinePicture(picture, check);
+            picture.close();
+            if (picture)
+                return true;
+        }
+    }
+    // A picture cut short is worse than none.
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(path, ignored))
+        std::filesystem::remove(path, ignored);
+    err << "kpjcheck: cannot write the picture \"" << path << "\".\n";
+    err.flush();
+    return false;
+}
+
+// Writes one file's report (or JSON object) to standard output; false when it did not arrive.
+bool WriteResult(std::ostream& out, FileCheck&& check, bool json) {
+    if (json) {
+        WriteJsonLine(out, JsonReport(std::move(check)));
+    } else {
+        WriteWithNewlines(out, check.report);
+        out << '\n';
+    }
+    return Delivered(out);
+}
+
+int CheckAll(const Options& options, std::ostream& out, std::ostream& err) {
+    if (options.picture && WouldOverwriteProject(*options.picture, options.files.front())) {
+        err << "kpjcheck: the picture \"" << *options.picture
+            << "\" would overwrite the project file; choose another name.\n";
+        err.flush();
+        return kNotChecked;
+    }
+    // One generator for the whole process: its position carries over from file to file.
+    UnseededRandom random;
+    int status = kAllClean;
+    for (const std::string& file : options.files) {
+        if (!out)
+            return OutputLost(err);
+        MessagesToStream messages(err, file);
+        FileCheck check = CheckProjectFile(file, random, messages);
+        status = std::max(status, ExitStatusOf(check.outcome.status));
+        if (messages.lost())
+            status = kNotChecked;
+        if (options.picture && !WritePicture(*options.picture, check, err))
+            status = kNotChecked;
+        if (!WriteResult(out, std::move(check), options.json))
+            return OutputLost(err);
+    }
+    return status;
 }
 
 } // namespace
 
 int RunKpjcheck(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-    std::vector<std::string> files;
-    bool optionsEnded = false;
-    for (const std::string& argument : arguments) {
-        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-            files.push_back(argument);
-        } else if (argument == "--") {
-            optionsEnded = true;
-        } else if (argument == "--help" || argument == "-h") {
-            out << kUsage;
-            return kAllClean;
-        } else if (argument == "--version") {
-            out << "kpjcheck " KESTROVA_VERSION_TEXT "\n";
-            return kAllClean;
-        } else {
-            return UsageError(err, "unknown option '" + argument + "'");
-        }
+    const auto parsed = Parse(arguments);
+    if (const std::string* problem = std::get_if<std::string>(&parsed))
+        return UsageError(err, *problem);
+    const ParsedCommandLine& commandLine = std::get<ParsedCommandLine>(parsed);
+    switch (commandLine.request) {
+    case Request::Help:
+        out << kUsage;
+        return Delivered(out) ? kAllClean : OutputLost(err);
+    case Request::Version:
+        out << "kpjcheck " KESTROVA_VERSION_TEXT "\n";
+        return Delivered(out) ? kAllClean : OutputLost(err);
+    default:
+        return CheckAll(commandLine.options, out, err);
     }
-    if (files.empty())
-        return UsageError(err, "no project file given");
-
-    // One generator for the whole process: its position carries over from file to file.
-    UnseededRandom random;
-    int status = kAllClean;
-    for (const std::string& file : files)
-        status = std::max(status, CheckFile(file, random, out, err));
-    return status;
 }
 
 } // namespace kestrova

@@ -12,10 +12,12 @@ namespace kestrova {
 enum ExitStatus : int {
     kAllClean = 0,   // every report ends with "No errors found"
     kFindings = 1,   // some report holds a warning or a gap line
-    kNotChecked = 2, // some file could not be checked, or the command line was wrong
+    kNotChecked = 2, // some file could not be checked, the command line was wrong, or output
+                     // (report, message or picture) could not be written
 };
 
-// Runs the tool; reports go to `out`, messages and usage to `err`. Returns the exit status.
+// Runs the tool; reports (or JSON objects) go to `out`, messages and usage to `err`. A write to
+// either stream that fails makes the exit status 2. Returns the exit status.
 int RunKpjcheck(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 } // namespace kestrova

@@ -1,12 +1,13 @@
 #include "check/file_access.h"
 #include "cli/kpjcheck.h"
+#include "cli/standard_streams.h"
 
 #include <iostream>
 
 int main(int argc, char** argv) {
     kestrova::RemoveListedFilesOnExit();
     kestrova::FailWritesToClosedPipes();
-    std::ios::sync_with_stdio(false);
+    kestrova::PrepareStandardStreams();
     return kestrova::RunKpjcheck(std::vector<std::string>(argv + 1, argv + argc), std::cout,
                                  std::cerr);
 }

@@ -182,5 +182,39 @@ TEST(KpjcheckOptions, missingFileOrUnknownOptionShowsUsageOnStandardErrorAndExit
     }
 }
 
+// ---------------------------------------------------------------------------------------------
+// Lost output
+
+// Standard output on a full disk or a closed pipe: every write fails.
+class FailingBuffer final : public std::streambuf {
+protected:
+    int_type overflow(int_type) override { return traits_type::eof(); }
+    std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+
+TEST_F(Kpjcheck, reportThatCannotBeWrittenExitsTwoAndSaysSoOnStandardError) {
+    const std::string clean = project("clean_two_layers.kpj");
+    const std::string picture = (folder_ / "timeline.svg").string();
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {clean}, {"--json", clean}, {"--svg", picture, clean}, {"--help"}, {"--version"}}) {
+        FailingBuffer failing;
+        std::ostream out(&failing);
+        std::ostringstream err;
+        EXPECT_EQ(RunKpjcheck(arguments, out, err), 2) << arguments.front();
+        EXPECT_THAT(err.str(), HasSubstr("kpjcheck: cannot write to standard output"));
+    }
+}
+
+// Started with standard output closed: nothing is checked, since no report could be given.
+TEST_F(Kpjcheck, closedStandardOutputChecksNothing) {
+    const std::string clean = project("clean_two_layers.kpj");
+    std::ostringstream out;
+    out.setstate(std::ios::badbit);
+    std::ostringstream err;
+    EXPECT_EQ(RunKpjcheck({"--svg", (folder_ / "timeline.svg").string(), clean}, out, err), 2);
+    EXPECT_THAT(err.str(), HasSubstr("cannot write to standard output"));
+    EXPECT_EQ(folder_.entries(), std::set<std::string>{"clean_two_layers.kpj"});
+}
+
 } // namespace
 } // namespace kestrova
