@@ -94,15 +94,16 @@ std::string GapLine(Millis from, Millis to) {
     return "Gap on timeline from:  " + FormatTime(from) + "  to:  " + FormatTime(to);
 }
 
-void ScanTimelineGaps(CheckRunState& state, ReportText& report) {
-    const FirstPass first = RunFirstCoveragePass(state.visualItems, state.itemStart, state.itemEnd);
+void ScanTimelineGaps(const std::vector<VisualItem>& visualItems, CheckRunState& state,
+                      ReportText& report) {
+    const FirstPass first = RunFirstCoveragePass(visualItems, state.itemStart, state.itemEnd);
     state.itemStart = first.lastStart;
     state.itemEnd = first.lastEnd;
     Millis coveredTo = first.coveredTo;
     if (!first.moved && coveredTo >= state.timelineEnd)
         return;
 
-    const SteadyTimeline timeline(state.visualItems, first.lastStart, first.lastEnd);
+    const SteadyTimeline timeline(visualItems, first.lastStart, first.lastEnd);
     // A first pass that moved nothing ends the first coverage step at once.
     if (first.moved)
         coveredTo = timeline.coverageFrom(coveredTo);

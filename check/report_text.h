@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace kestrova {
 
@@ -22,6 +23,8 @@ public:
     // says why it ends.
     void appendStopLine(std::string_view line);
     const std::string& text() const { return text_; }
+    // Hands the text over whole, without a copy; the report is empty afterwards.
+    std::string take() { return std::exchange(text_, std::string()); }
 
 private:
     void makeRoom(std::size_t more) const;
