@@ -361,7 +361,7 @@ public:
 };
 
 // A piece of input past this waits until the parser has taken what is pending.
-constexpr std::size_t kMostPending = std::size_t{1} << 20;
+constexpr std::size_t kMostPending = std::size_t{256} << 10;
 
 } // namespace
 
@@ -467,8 +467,10 @@ void DocumentBuilder::keep(int depth, ElementKind kind) {
     const bool readsText = kind == ElementKind::Name || kind == ElementKind::Scrap ||
                            kind == ElementKind::StartTime || kind == ElementKind::EndTime;
     if (readsText) {
+        if (document_.texts_.size() >= UINT32_MAX - kLongestText)
+            throw std::bad_alloc();
         gatherDepth_ = depth;
-        nodes.back().textOffset = document_.texts_.size();
+        nodes.back().textOffset = static_cast<std::uint32_t>(document_.texts_.size());
     }
 }
 
@@ -480,10 +482,10 @@ void DocumentBuilder::endElement(int depth) {
         std::string& texts = document_.texts_;
         while (texts.size() > node.textOffset && IsXmlSpace(texts.back()))
             texts.pop_back();
-        auto begin = static_cast<std::size_t>(node.textOffset);
+        std::size_t begin = node.textOffset;
         while (begin < texts.size() && IsXmlSpace(texts[begin]))
             ++begin;
-        texts.erase(static_cast<std::size_t>(node.textOffset), begin - node.textOffset);
+        texts.erase(node.textOffset, begin - node.textOffset);
         node.textLength = static_cast<std::uint32_t>(texts.size() - node.textOffset);
         gatherDepth_ = 0;
     }
@@ -505,7 +507,7 @@ void DocumentBuilder::appendText(std::string_view text) {
 void DocumentBuilder::refuseText(TextState why) {
     XmlDocument::Node& node = document_.nodes_[open_[gatherDepth_]];
     node.textState = why;
-    document_.texts_.resize(static_cast<std::size_t>(node.textOffset));
+    document_.texts_.resize(node.textOffset);
 }
 
 TextState DocumentBuilder::textState() const {
@@ -513,8 +515,6 @@ TextState DocumentBuilder::textState() const {
 }
 
 XmlDocument DocumentBuilder::finish() {
-    document_.nodes_.shrink_to_fit();
-    document_.texts_.shrink_to_fit();
     return std::move(document_);
 }
 

@@ -130,9 +130,10 @@ private:
 
     static constexpr std::uint32_t kNone = UINT32_MAX;
 
-    // Kept elements in document order; a node's children follow it directly.
+    // Kept elements in document order; a node's children follow it directly. Sixteen bytes,
+    // as a million items keep three million of them.
     struct Node {
-        std::uint64_t textOffset = 0;
+        std::uint32_t textOffset = 0;
         std::uint32_t textLength = 0;
         std::uint32_t nextSibling = kNone;
         ElementKind kind = ElementKind::Document;
@@ -141,7 +142,7 @@ private:
     };
 
     std::vector<Node> nodes_;
-    std::string texts_; // every kept text, one after another
+    std::string texts_; // every kept text, one after another; less than 4 GiB
     ParseError parseError_;
 };
 
