@@ -199,9 +199,11 @@ std::pair<WorkingCopy, FileHandle> CreateFreeCandidate(const std::filesystem::pa
         const std::string name = NextCandidateName(random);
         const std::filesystem::path candidate = folder / name;
         if (!CanOpenForReading(candidate)) {
+            // Copied before the file exists: nothing between creating it and owning it allocates.
+            std::filesystem::path owned = candidate;
             const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd >= 0)
-                return {WorkingCopy(candidate), FileHandle(fd)};
+                return {WorkingCopy(std::move(owned)), FileHandle(fd)};
             if (errno != EEXIST)
                 throw CheckStopped("Cannot create the working copy \"" + name +
                                    "\" in the folder \"" + FolderText(folder) +

@@ -221,7 +221,9 @@ public:
         if (failure_ || error.level < XML_ERR_ERROR)
             return;
         if (error.code == XML_ERR_NO_MEMORY) {
-            fail(parser_, std::make_exception_ptr(std::bad_alloc()));
+            // libxml2 winds the parse down itself; stopping it here, in the middle of its own
+            // work, would free what it is using.
+            failure_ = std::make_exception_ptr(std::bad_alloc());
             return;
         }
         guarded(parser_, [&] {
