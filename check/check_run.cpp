@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <vector>
 
 namespace kestrova {
@@ -57,16 +58,16 @@ private:
         DocumentParser parser;
         WorkingCopy copy = MakeWorkingCopy(projectFile_, WorkingFolder(projectFile_, ports_.place),
                                            ports_.random, &parser);
-        const XmlDocument document = parser.finish();
-        const ParseError& parseError = document.parseError();
+        std::optional<XmlDocument> document(parser.finish());
 
         report_.appendLine("Reporting on " + projectFile_);
         report_.appendLineBreak();
-        if (parseError.errorCode != 0)
-            return notParsed(parseError, copy);
+        if (document->parseError().errorCode != 0)
+            return notParsed(document->parseError(), copy);
 
         report_.appendLine("Layers:");
-        const std::vector<VisualItem> visualItems = SurveyLayers(document, state_, report_);
+        const std::vector<VisualItem> visualItems = SurveyLayers(*document, state_, report_);
+        document.reset(); // the scan needs only the items
         report_.appendLineBreak();
         ScanTimelineGaps(visualItems, state_, report_);
         // Removed before the closing line, so that a failure to remove it is never followed by

@@ -414,8 +414,16 @@ XmlNode::ChildRange::iterator& XmlNode::ChildRange::iterator::operator++() {
     return *this;
 }
 
+XmlDocument::Node& XmlDocument::NodeStore::append() {
+    if (size_ == kNone)
+        throw std::bad_alloc();
+    if ((size_ >> kBlockBits) == blocks_.size())
+        blocks_.push_back(std::make_unique<Node[]>(std::size_t{1} << kBlockBits));
+    return (*this)[size_++];
+}
+
 XmlNode XmlDocument::selectSingleNode(std::string_view name) const {
-    if (nodes_.empty() || NameOf(nodes_.front().kind) != name)
+    if (nodes_.size() == 0 || NameOf(nodes_[0].kind) != name)
         return XmlNode();
     return XmlNode(this, 0);
 }
@@ -451,11 +459,9 @@ void DocumentBuilder::startElement(int depth, bool prefixed, std::string_view lo
 
 void DocumentBuilder::keep(int depth, ElementKind kind) {
     auto& nodes = document_.nodes_;
-    if (nodes.size() >= XmlDocument::kNone)
-        throw std::bad_alloc();
-    const auto index = static_cast<std::uint32_t>(nodes.size());
-    nodes.push_back({});
-    nodes.back().kind = kind;
+    const std::uint32_t index = nodes.size();
+    XmlDocument::Node& node = nodes.append();
+    node.kind = kind;
     if (depth > 1) {
         XmlDocument::Node& parent = nodes[open_[depth - 1]];
         if (parent.hasChildren)
@@ -472,7 +478,7 @@ void DocumentBuilder::keep(int depth, ElementKind kind) {
         if (document_.texts_.size() >= UINT32_MAX - kLongestText)
             throw std::bad_alloc();
         gatherDepth_ = depth;
-        nodes.back().textOffset = static_cast<std::uint32_t>(document_.texts_.size());
+        node.textOffset = static_cast<std::uint32_t>(document_.texts_.size());
     }
 }
 

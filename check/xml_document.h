@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -141,7 +142,26 @@ private:
         bool hasChildren = false;
     };
 
-    std::vector<Node> nodes_;
+    // The kept nodes in blocks of a fixed size, so that the store grows without moving them.
+    class NodeStore {
+    public:
+        std::uint32_t size() const { return size_; }
+        Node& operator[](std::uint32_t index) {
+            return blocks_[index >> kBlockBits][index & kBlockMask];
+        }
+        const Node& operator[](std::uint32_t index) const {
+            return blocks_[index >> kBlockBits][index & kBlockMask];
+        }
+        Node& append();
+
+    private:
+        static constexpr unsigned kBlockBits = 16;
+        static constexpr std::uint32_t kBlockMask = (std::uint32_t{1} << kBlockBits) - 1;
+        std::vector<std::unique_ptr<Node[]>> blocks_;
+        std::uint32_t size_ = 0;
+    };
+
+    NodeStore nodes_;
     std::string texts_; // every kept text, one after another; less than 4 GiB
     ParseError parseError_;
 };
