@@ -162,22 +162,24 @@ public:
     // parse would; only the document's own content reaches the compact document.
     bool inDocumentContent(void* ctx) const { return ctx == parser_; }
 
+    // For the content callbacks, where libxml2 expects a stop.
     template <typename Step> void guarded(void* ctx, Step step) noexcept {
-        if (failure_)
-            return;
-        try {
-            step();
-        } catch (...) {
-            fail(ctx, std::current_exception());
+        if (!failure_) {
+            try {
+                step();
+                return;
+            } catch (...) {
+                record(std::current_exception());
+            }
         }
+        xmlStopParser(static_cast<xmlParserCtxtPtr>(ctx));
     }
 
-    void fail(void* ctx, std::exception_ptr failure) noexcept {
+    // Anywhere, the error callback included: libxml2 may be in the middle of its own work there,
+    // so the parser is stopped at the next content callback instead.
+    void record(std::exception_ptr failure) noexcept {
         if (!failure_)
             failure_ = failure != nullptr ? failure : std::make_exception_ptr(std::bad_alloc());
-        if (ctx != parser_)
-            xmlStopParser(static_cast<xmlParserCtxtPtr>(ctx));
-        xmlStopParser(parser_);
     }
 
     void startElement(void* ctx, const xmlChar* localName, const xmlChar* prefix) {
@@ -221,17 +223,17 @@ public:
         if (failure_ || error.level < XML_ERR_ERROR)
             return;
         if (error.code == XML_ERR_NO_MEMORY) {
-            // libxml2 winds the parse down itself; stopping it here, in the middle of its own
-            // work, would free what it is using.
-            failure_ = std::make_exception_ptr(std::bad_alloc());
+            record(std::make_exception_ptr(std::bad_alloc()));
             return;
         }
-        guarded(parser_, [&] {
+        try {
             ParseError seen{error.code != 0 ? error.code : 1, Reason(error.message), error.line};
             if (error.level == XML_ERR_FATAL && first_.errorCode == 0)
                 first_ = seen;
             last_ = std::move(seen);
-        });
+        } catch (...) {
+            record(std::current_exception());
+        }
     }
 
     XmlDocument finish(bool wellFormed) {
