@@ -88,6 +88,22 @@ FirstPass RunFirstCoveragePass(const std::vector<VisualItem>& items, Millis star
     return pass;
 }
 
+// Every gap from `coveredTo` on, in time order.
+template <typename Visit>
+void ForEachGap(const SteadyTimeline& timeline, Millis coveredTo, Millis timelineEnd, Visit visit) {
+    while (coveredTo < timelineEnd) {
+        Millis gapEnd = timelineEnd;
+        const bool coverageResumes = timeline.nextStart(coveredTo, timelineEnd, gapEnd);
+        visit(coveredTo, gapEnd);
+        if (!coverageResumes)
+            break;
+        coveredTo = timeline.coverageFrom(gapEnd);
+    }
+}
+
+// CR LF, the words and two times of the longest form ("-596h 00m 00s 000").
+constexpr std::size_t kLongestGapLine = 2 + 23 + 17 + 7 + 17;
+
 } // namespace
 
 std::string GapLine(Millis from, Millis to) {
@@ -107,17 +123,16 @@ void ScanTimelineGaps(const std::vector<VisualItem>& visualItems, CheckRunState&
     // A first pass that moved nothing ends the first coverage step at once.
     if (first.moved)
         coveredTo = timeline.coverageFrom(coveredTo);
-    while (coveredTo < state.timelineEnd) {
-        Millis gapEnd = state.timelineEnd;
-        const bool coverageResumes = timeline.nextStart(coveredTo, state.timelineEnd, gapEnd);
-        report.appendLine(GapLine(coveredTo, gapEnd));
+    // Counted first, so that the report grows once: a growing text is copied at every doubling.
+    std::size_t gaps = 0;
+    ForEachGap(timeline, coveredTo, state.timelineEnd, [&](Millis, Millis) { ++gaps; });
+    report.reserve(gaps * kLongestGapLine);
+    ForEachGap(timeline, coveredTo, state.timelineEnd, [&](Millis from, Millis to) {
+        report.appendLine(GapLine(from, to));
         state.errorsFound = true;
         if (state.observer != nullptr)
-            state.observer->gapFound(coveredTo, gapEnd);
-        if (!coverageResumes)
-            break;
-        coveredTo = timeline.coverageFrom(gapEnd);
-    }
+            state.observer->gapFound(from, to);
+    });
 }
 
 } // namespace kestrova

@@ -19,6 +19,8 @@ public:
     // Both throw DocumentProblem when the report would pass kLimit.
     void appendLine(std::string_view line);
     void appendLineBreak();
+    // Makes room for `more` characters at once, within kLimit.
+    void reserve(std::size_t more);
     // The line that ends a stopped check goes in whatever the size, so that the report always
     // says why it ends.
     void appendStopLine(std::string_view line);
