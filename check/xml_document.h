@@ -32,7 +32,6 @@ class NodeName {
 public:
     explicit NodeName(std::string_view name) : name_(name) {}
     bool operator==(std::string_view name) const { return name_ == name; }
-    std::string str() const { return std::string(name_); }
 
 private:
     std::string_view name_;

@@ -14,6 +14,17 @@
 
 namespace kestrova::testing_support {
 
+// The name the check looks for that a node carries, or "?".
+template <typename Name> std::string NameText(const Name& name) {
+    using namespace element;
+    for (const std::string_view known : {kDocument, kMultilayer, kLayer, kName, kScrap, kStartTime,
+                                         kEndTime, kEffect, kBitmap, kVideo, kAudio, kFilter}) {
+        if (name == known)
+            return std::string(known);
+    }
+    return "?";
+}
+
 template <typename Node> std::string TextOf(const Node& node) {
     try {
         return "=" + node.text();
@@ -27,13 +38,13 @@ template <typename Node> void DumpChildren(const Node& parent, std::string& out)
     for (const Node child : parent.childNodes()) {
         const auto name = child.nodeName();
         if (name == kName || name == kScrap) {
-            out += "\n  " + name.str() + TextOf(child);
+            out += "\n  " + NameText(name) + TextOf(child);
         } else if (name == kEffect || name == kBitmap || name == kVideo || name == kAudio ||
                    name == kFilter) {
-            out += "\n  " + name.str();
+            out += "\n  " + NameText(name);
             for (const Node time : child.childNodes()) {
                 if (time.nodeName() == kStartTime || time.nodeName() == kEndTime)
-                    out += "\n    " + time.nodeName().str() + TextOf(time);
+                    out += "\n    " + NameText(time.nodeName()) + TextOf(time);
             }
         }
     }

@@ -5,7 +5,7 @@
 #include "check/working_copy.h"
 #include "check/xml_document.h"
 #include "tests/check/check_test_support.h"
-#include "tests/check/document_from_bytes.h"
+#include "tests/check/document_dump.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
 std::vector<std::string> ChildNames(const XmlNode& node) {
     std::vector<std::string> names;
     for (const XmlNode child : node.childNodes())
-        names.push_back(child.nodeName().str());
+        names.push_back(NameText(child.nodeName()));
     return names;
 }
 
