@@ -106,8 +106,18 @@ constexpr std::size_t kLongestGapLine = 2 + 23 + 17 + 7 + 17;
 
 } // namespace
 
+// Written into a line buffer that the scan reuses, so that a gap line costs no allocation.
+void WriteGapLine(std::string& line, Millis from, Millis to) {
+    line.assign("Gap on timeline from:  ");
+    line += FormatTime(from);
+    line += "  to:  ";
+    line += FormatTime(to);
+}
+
 std::string GapLine(Millis from, Millis to) {
-    return "Gap on timeline from:  " + FormatTime(from) + "  to:  " + FormatTime(to);
+    std::string line;
+    WriteGapLine(line, from, to);
+    return line;
 }
 
 void ScanTimelineGaps(const std::vector<VisualItem>& visualItems, CheckRunState& state,
@@ -127,8 +137,10 @@ void ScanTimelineGaps(const std::vector<VisualItem>& visualItems, CheckRunState&
     std::size_t gaps = 0;
     ForEachGap(timeline, coveredTo, state.timelineEnd, [&](Millis, Millis) { ++gaps; });
     report.reserve(gaps * kLongestGapLine);
+    std::string line;
     ForEachGap(timeline, coveredTo, state.timelineEnd, [&](Millis from, Millis to) {
-        report.appendLine(GapLine(from, to));
+        WriteGapLine(line, from, to);
+        report.appendLine(line);
         state.errorsFound = true;
         if (state.observer != nullptr)
             state.observer->gapFound(from, to);
