@@ -416,12 +416,14 @@ XmlNode::ChildRange::iterator& XmlNode::ChildRange::iterator::operator++() {
     return *this;
 }
 
-XmlDocument::Node& XmlDocument::NodeStore::append() {
+XmlDocument::Node& XmlDocument::NodeStore::append(ElementKind kind) {
     if (size_ == kNone)
         throw std::bad_alloc();
     if ((size_ >> kBlockBits) == blocks_.size())
-        blocks_.push_back(std::make_unique<Node[]>(std::size_t{1} << kBlockBits));
-    return (*this)[size_++];
+        blocks_.push_back(std::make_unique_for_overwrite<Node[]>(std::size_t{1} << kBlockBits));
+    Node& node = (*this)[size_++];
+    node = Node{0, 0, kNone, kind, TextState::Readable, false};
+    return node;
 }
 
 XmlNode XmlDocument::selectSingleNode(std::string_view name) const {
@@ -462,8 +464,7 @@ void DocumentBuilder::startElement(int depth, bool prefixed, std::string_view lo
 void DocumentBuilder::keep(int depth, ElementKind kind) {
     auto& nodes = document_.nodes_;
     const std::uint32_t index = nodes.size();
-    XmlDocument::Node& node = nodes.append();
-    node.kind = kind;
+    XmlDocument::Node& node = nodes.append(kind);
     if (depth > 1) {
         XmlDocument::Node& parent = nodes[open_[depth - 1]];
         if (parent.hasChildren)

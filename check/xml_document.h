@@ -132,13 +132,14 @@ private:
 
     // Kept elements in document order; a node's children follow it directly. Sixteen bytes,
     // as a million items keep three million of them.
+    // Trivial, so that a block of them is allocated without being filled.
     struct Node {
-        std::uint32_t textOffset = 0;
-        std::uint32_t textLength = 0;
-        std::uint32_t nextSibling = kNone;
-        ElementKind kind = ElementKind::Document;
-        TextState textState = TextState::Readable;
-        bool hasChildren = false;
+        std::uint32_t textOffset;
+        std::uint32_t textLength;
+        std::uint32_t nextSibling;
+        ElementKind kind;
+        TextState textState;
+        bool hasChildren;
     };
 
     // The kept nodes in blocks of a fixed size, so that the store grows without moving them.
@@ -151,7 +152,7 @@ private:
         const Node& operator[](std::uint32_t index) const {
             return blocks_[index >> kBlockBits][index & kBlockMask];
         }
-        Node& append();
+        Node& append(ElementKind kind);
 
     private:
         static constexpr unsigned kBlockBits = 16;
