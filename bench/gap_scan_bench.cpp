@@ -2,6 +2,7 @@
 // where each literal coverage pass moves coverage over one item only.
 
 #include "literal_gap_scan.h"
+#include "tests/check/document_from_bytes.h"
 
 #include "check/gap_scan.h"
 #include "check/layer_survey.h"
@@ -23,12 +24,15 @@ std::string ReversedTouchingProject(int items) {
 struct SurveyedProject {
     XmlDocument document;
     CheckRunState state;
+    std::vector<VisualItem> visualItems;
     XmlNode multilayer;
 
-    explicit SurveyedProject(int items) {
-        document.loadFromMemory(ReversedTouchingProject(items));
+    explicit SurveyedProject(int items)
+        : document(DocumentFromBytes(ReversedTouchingProject(items))) {
         ReportText report;
-        multilayer = SurveyLayers(document, state, report);
+        visualItems = SurveyLayers(document, state, report);
+        multilayer =
+            document.selectSingleNode(element::kDocument).selectSingleNode(element::kMultilayer);
     }
 };
 
@@ -47,7 +51,7 @@ void FastScan(benchmark::State& run) {
     for (auto _ : run) {
         CheckRunState state = project.state;
         ReportText report;
-        ScanTimelineGaps(state, report);
+        ScanTimelineGaps(project.visualItems, state, report);
         benchmark::DoNotOptimize(report);
     }
 }

@@ -10,7 +10,8 @@
 
 #include <algorithm>
 #include <new>
-#include <system_error>
+#include <optional>
+#include <vector>
 
 namespace kestrova {
 namespace {
@@ -54,36 +55,30 @@ public:
 
 private:
     CheckOutcome check() {
-        WorkingCopy copy = MakeWorkingCopy(
-            PathFromUtf8(projectFile_), WorkingFolder(projectFile_, ports_.place), ports_.random);
-        XmlDocument document;
-        const ParseError& parseError = load(document, copy);
+        // The copy hands its bytes to the parser as it writes them, so the file is read once.
+        DocumentParser parser;
+        WorkingCopy copy =
+            MakeWorkingCopy(PathFromUtf8(projectFile_), WorkingFolder(projectFile_, ports_.place),
+                            ports_.random, &parser);
+        std::optional<XmlDocument> document(parser.finish());
 
         report_.appendLine("Reporting on " + projectFile_);
         report_.appendLineBreak();
-        if (parseError.errorCode != 0)
-            return notParsed(parseError, copy);
+        if (document->parseError().errorCode != 0)
+            return notParsed(document->parseError(), copy);
 
         report_.appendLine("Layers:");
-        SurveyLayers(document, state_, report_);
+        const std::vector<VisualItem> visualItems = SurveyLayers(*document, state_, report_);
+        document.reset(); // the scan needs only the items
         report_.appendLineBreak();
-        ScanTimelineGaps(state_, report_);
+        ScanTimelineGaps(visualItems, state_, report_);
         // Removed before the closing line, so that a failure to remove it is never followed by
         // "No errors found".
         copy.remove();
         if (!state_.errorsFound)
             report_.appendLine("No errors found");
-        showReport();
+        handOverReport();
         return {state_.errorsFound ? CheckStatus::ErrorsFound : CheckStatus::NoErrors, {}};
-    }
-
-    const ParseError& load(XmlDocument& document, const WorkingCopy& copy) {
-        try {
-            return document.load(copy.path());
-        } catch (const std::system_error& failure) {
-            throw CheckStopped("Cannot load the working copy \"" + copy.path().filename().string() +
-                               "\": " + failure.code().message() + ".");
-        }
     }
 
     CheckOutcome notParsed(const ParseError& parseError, WorkingCopy& copy) {
@@ -93,18 +88,29 @@ private:
         report_.appendLine(kParseErrorLine);
         report_.appendLine(kParseErrorFollowUp);
         copy.remove();
-        showReport();
+        handOverReport();
         return {CheckStatus::NotParsed, message};
     }
 
     CheckOutcome stopped(const std::string& reason) {
-        report_.appendStopLine("Check stopped: " + OnOneLine(reason));
-        showReport();
+        const std::string stopLine = "Check stopped: " + OnOneLine(reason);
+        try {
+            report_.appendStopLine(stopLine);
+        } catch (const std::bad_alloc&) {
+            // No room to lengthen a report that has grown this far: the stop line alone says
+            // why the run ends, rather than ending with no report at all.
+            report_ = ReportText();
+            report_.appendStopLine(stopLine);
+        }
+        handOverReport();
         ports_.messages.showMessage(reason);
         return {CheckStatus::Stopped, reason};
     }
 
+    // Shows the report as far as it has got; the run goes on writing it.
     void showReport() { ports_.report.setText(report_.text()); }
+    // Moves the finished report into the box.
+    void handOverReport() { ports_.report.setText(report_.take()); }
 
     CheckPorts ports_;
     std::string projectFile_;

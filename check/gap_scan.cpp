@@ -88,35 +88,63 @@ FirstPass RunFirstCoveragePass(const std::vector<VisualItem>& items, Millis star
     return pass;
 }
 
-} // namespace
-
-std::string GapLine(Millis from, Millis to) {
-    return "Gap on timeline from:  " + FormatTime(from) + "  to:  " + FormatTime(to);
+// Every gap from `coveredTo` on, in time order.
+template <typename Visit>
+void ForEachGap(const SteadyTimeline& timeline, Millis coveredTo, Millis timelineEnd, Visit visit) {
+    while (coveredTo < timelineEnd) {
+        Millis gapEnd = timelineEnd;
+        const bool coverageResumes = timeline.nextStart(coveredTo, timelineEnd, gapEnd);
+        visit(coveredTo, gapEnd);
+        if (!coverageResumes)
+            break;
+        coveredTo = timeline.coverageFrom(gapEnd);
+    }
 }
 
-void ScanTimelineGaps(CheckRunState& state, ReportText& report) {
-    const FirstPass first = RunFirstCoveragePass(state.visualItems, state.itemStart, state.itemEnd);
+// CR LF, the words and two times of the longest form ("-596h 00m 00s 000").
+constexpr std::size_t kLongestGapLine = 2 + 23 + 17 + 7 + 17;
+
+} // namespace
+
+// Written into a line buffer that the scan reuses, so that a gap line costs no allocation.
+void WriteGapLine(std::string& line, Millis from, Millis to) {
+    line.assign("Gap on timeline from:  ");
+    line += FormatTime(from);
+    line += "  to:  ";
+    line += FormatTime(to);
+}
+
+std::string GapLine(Millis from, Millis to) {
+    std::string line;
+    WriteGapLine(line, from, to);
+    return line;
+}
+
+void ScanTimelineGaps(const std::vector<VisualItem>& visualItems, CheckRunState& state,
+                      ReportText& report) {
+    const FirstPass first = RunFirstCoveragePass(visualItems, state.itemStart, state.itemEnd);
     state.itemStart = first.lastStart;
     state.itemEnd = first.lastEnd;
     Millis coveredTo = first.coveredTo;
     if (!first.moved && coveredTo >= state.timelineEnd)
         return;
 
-    const SteadyTimeline timeline(state.visualItems, first.lastStart, first.lastEnd);
+    const SteadyTimeline timeline(visualItems, first.lastStart, first.lastEnd);
     // A first pass that moved nothing ends the first coverage step at once.
     if (first.moved)
         coveredTo = timeline.coverageFrom(coveredTo);
-    while (coveredTo < state.timelineEnd) {
-        Millis gapEnd = state.timelineEnd;
-        const bool coverageResumes = timeline.nextStart(coveredTo, state.timelineEnd, gapEnd);
-        report.appendLine(GapLine(coveredTo, gapEnd));
+    // Counted first, so that the report grows once: a growing text is copied at every doubling.
+    std::size_t gaps = 0;
+    ForEachGap(timeline, coveredTo, state.timelineEnd, [&](Millis, Millis) { ++gaps; });
+    report.reserve(gaps * kLongestGapLine);
+    std::string line;
+    ForEachGap(timeline, coveredTo, state.timelineEnd, [&](Millis from, Millis to) {
+        WriteGapLine(line, from, to);
+        report.appendLine(line);
         state.errorsFound = true;
         if (state.observer != nullptr)
-            state.observer->gapFound(coveredTo, gapEnd);
-        if (!coverageResumes)
-            break;
-        coveredTo = timeline.coverageFrom(gapEnd);
-    }
+            state.observer->gapFound(from, to);
+    });
 }
 
 } // namespace kestrova

@@ -29,9 +29,11 @@ class LayerSurvey {
 public:
     LayerSurvey(CheckRunState& state, ReportText& report) : state_(state), report_(report) {}
 
+    std::vector<VisualItem> takeVisualItems() { return std::move(visualItems_); }
+
     void surveyLayer(const XmlNode& layer) {
         ++state_.layerNumber;
-        const std::size_t firstItemOfLayer = state_.visualItems.size();
+        const std::size_t firstItemOfLayer = visualItems_.size();
         std::optional<std::string> ownName;
         for (const XmlNode child : layer.childNodes()) {
             const NodeName name = child.nodeName();
@@ -51,7 +53,7 @@ public:
         // A scrap element may follow the items it scraps, so the layer's items cover the
         // timeline only if the layer is still live at its end.
         if (state_.isScrapped(state_.layerNumber))
-            state_.visualItems.resize(firstItemOfLayer);
+            visualItems_.resize(firstItemOfLayer);
     }
 
 private:
@@ -82,7 +84,7 @@ private:
             state_.observer->itemRead(state_.layerNumber, kind, state_.itemStart, state_.itemEnd);
         checkLength();
         if (kind == ItemKind::Effect || kind == ItemKind::Bitmap || kind == ItemKind::Video)
-            state_.visualItems.push_back(read);
+            visualItems_.push_back(read);
     }
 
     void checkLength() {
@@ -102,6 +104,8 @@ private:
 
     CheckRunState& state_;
     ReportText& report_;
+    // The visual items of live layers so far.
+    std::vector<VisualItem> visualItems_;
 };
 
 } // namespace
@@ -136,7 +140,8 @@ std::string LayerLine(std::int64_t layerNumber, std::string_view name) {
     return line;
 }
 
-XmlNode SurveyLayers(const XmlDocument& document, CheckRunState& state, ReportText& report) {
+std::vector<VisualItem> SurveyLayers(const XmlDocument& document, CheckRunState& state,
+                                     ReportText& report) {
     const XmlNode root = document.selectSingleNode(element::kDocument);
     if (!root)
         throw DocumentProblem("it has no kestrovadocument2 document element");
@@ -153,7 +158,7 @@ XmlNode SurveyLayers(const XmlDocument& document, CheckRunState& state, ReportTe
     }
     if (state.observer != nullptr)
         state.observer->timelineEndFound(state.timelineEnd);
-    return multilayer;
+    return survey.takeVisualItems();
 }
 
 } // namespace kestrova

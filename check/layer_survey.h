@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace kestrova {
 
@@ -34,9 +35,10 @@ std::optional<ItemKind> KindOfItem(const NodeName& name);
 std::string LayerLine(std::int64_t layerNumber, std::string_view name);
 
 // Lists the layers, marks scrapped ones, finds the end of the timeline and warns about items of
-// zero or negative length. Records the visual items of live layers for the gap scan and
-// returns the multilayer element. Throws DocumentProblem when the document lacks the document
-// element or the multilayer element, or holds a time it cannot convert.
-XmlNode SurveyLayers(const XmlDocument& document, CheckRunState& state, ReportText& report);
+// zero or negative length. Returns the visual items of live layers, in document order, for the
+// gap scan. Throws DocumentProblem when the document lacks the document element or the
+// multilayer element, or holds a time or text it cannot read.
+std::vector<VisualItem> SurveyLayers(const XmlDocument& document, CheckRunState& state,
+                                     ReportText& report);
 
 } // namespace kestrova

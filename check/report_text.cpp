@@ -2,6 +2,8 @@
 
 #include "check/check_failure.h"
 
+#include <algorithm>
+
 namespace kestrova {
 
 void ReportText::appendLine(std::string_view line) {
@@ -18,6 +20,10 @@ void ReportText::appendStopLine(std::string_view line) {
 void ReportText::appendLineBreak() {
     makeRoom(2);
     text_ += "\r\n";
+}
+
+void ReportText::reserve(std::size_t more) {
+    text_.reserve(text_.size() + std::min(more, kLimit - text_.size()));
 }
 
 void ReportText::makeRoom(std::size_t more) const {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace kestrova {
 
@@ -18,10 +19,14 @@ public:
     // Both throw DocumentProblem when the report would pass kLimit.
     void appendLine(std::string_view line);
     void appendLineBreak();
+    // Makes room for `more` characters at once, within kLimit.
+    void reserve(std::size_t more);
     // The line that ends a stopped check goes in whatever the size, so that the report always
     // says why it ends.
     void appendStopLine(std::string_view line);
     const std::string& text() const { return text_; }
+    // Hands the text over whole, without a copy; the report is empty afterwards.
+    std::string take() { return std::exchange(text_, std::string()); }
 
 private:
     void makeRoom(std::size_t more) const;

@@ -12,7 +12,7 @@ namespace kestrova {
 
 // A video, picture or effect item of a live layer, as the layer survey read it: its own last
 // start and end time, where it has them. An item lacking one is judged with the value read
-// before it.
+// before it. The survey hands them to the gap scan in document order.
 struct VisualItem {
     Millis start = 0;
     Millis end = 0;
@@ -32,8 +32,6 @@ struct CheckRunState {
     // Counts every layer element; the run goes on counting past 32,767.
     std::int64_t layerNumber = 0;
     std::string layerLine;
-    // The visual items of live layers in document order, for the gap scan.
-    std::vector<VisualItem> visualItems;
     // Told of every finding as it is appended; none when the front end wants only the report.
     CheckObserver* observer = nullptr;
 

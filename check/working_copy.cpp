@@ -202,9 +202,11 @@ CreatedCopy CreateFreeCandidate(const std::filesystem::path& folder, RandomSourc
         const std::string name = NextCandidateName(random);
         const std::filesystem::path candidate = folder / name;
         if (!CanOpenForReading(candidate)) {
+            // Copied before the file exists: nothing between creating it and owning it allocates.
+            std::filesystem::path owned = candidate;
             try {
                 if (std::optional<NewFile> made = CreateNewFile(candidate))
-                    return {WorkingCopy(candidate, std::move(made->removal)),
+                    return {WorkingCopy(std::move(owned), std::move(made->removal)),
                             std::move(made->file)};
             } catch (const FileFailure& failure) {
                 throw CreationRefused{name, failure};

@@ -2,19 +2,19 @@
 
 #include "check/check_failure.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstring>
+#include <libxml/SAX2.h>
 #include <libxml/entities.h>
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
 #include <memory>
-#include <mutex>
-#include <system_error>
+#include <new>
+#include <utility>
 
 namespace kestrova {
 namespace {
@@ -33,63 +33,46 @@ void PrepareParser() {
     });
 }
 
-constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_BIG_LINES;
+// XML_PARSE_HUGE lifts the parser's own limits on text size and nesting; the guards of this
+// file take their place with messages that name the cause.
+constexpr int kParseOptions =
+    XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_BIG_LINES | XML_PARSE_HUGE;
 
-// Keeps the parser's first fatal error (the cause; later ones are consequences) while the
-// parser runs, instead of letting libxml2 print it.
-class ErrorCollector {
-public:
-    ErrorCollector() { xmlSetStructuredErrorFunc(this, &ErrorCollector::collect); }
-    ~ErrorCollector() { xmlSetStructuredErrorFunc(nullptr, nullptr); }
-    ErrorCollector(const ErrorCollector&) = delete;
-    ErrorCollector& operator=(const ErrorCollector&) = delete;
+constexpr std::array<std::pair<std::string_view, ElementKind>, 12> kKinds{{
+    {"kestrovadocument2", ElementKind::Document},
+    {"multilayer", ElementKind::Multilayer},
+    {"layer", ElementKind::Layer},
+    {"name", ElementKind::Name},
+    {"scrap", ElementKind::Scrap},
+    {"starttime", ElementKind::StartTime},
+    {"endtime", ElementKind::EndTime},
+    {"layeritem_effect", ElementKind::Effect},
+    {"layeritem_bitmap", ElementKind::Bitmap},
+    {"layeritem_video", ElementKind::Video},
+    {"layeritem_audio", ElementKind::Audio},
+    {"layeritem_filter", ElementKind::Filter},
+}};
 
-    ParseError error() const { return first_.errorCode != 0 ? first_ : last_; }
+std::string_view NameOf(ElementKind kind) {
+    return kKinds[static_cast<std::size_t>(kind)].first;
+}
 
-private:
-    static void collect(void* self, xmlErrorPtr error) {
-        auto& collector = *static_cast<ErrorCollector*>(self);
-        if (error == nullptr || error->level < XML_ERR_ERROR)
-            return;
-        ParseError seen{error->code != 0 ? error->code : 1, Reason(error->message), error->line};
-        if (error->level == XML_ERR_FATAL && collector.first_.errorCode == 0)
-            collector.first_ = seen;
-        collector.last_ = seen;
+bool KindOf(std::string_view name, ElementKind& kind) {
+    for (const auto& [known, itsKind] : kKinds) {
+        if (known == name) {
+            kind = itsKind;
+            return true;
+        }
     }
+    return false;
+}
 
-    static std::string Reason(const char* message) {
-        std::string reason = message != nullptr ? message : "The document cannot be parsed";
-        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
-            reason.pop_back();
-        return reason;
-    }
-
-    ParseError first_;
-    ParseError last_;
-};
-
-struct ParserContextDeleter {
-    void operator()(xmlParserCtxtPtr ctxt) const { xmlFreeParserCtxt(ctxt); }
-};
-
-struct FileDescriptor {
-    int fd;
-    ~FileDescriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
+bool IsItemKind(ElementKind kind) {
+    return kind >= ElementKind::Effect;
+}
 
 bool IsXmlSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsXmlSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsXmlSpace(text.back()))
-        text.remove_suffix(1);
-    return text;
 }
 
 std::string_view View(const xmlChar* text) {
@@ -97,188 +80,538 @@ std::string_view View(const xmlChar* text) {
                            : std::string_view();
 }
 
-bool IsTextLike(const xmlNode* node) {
-    return node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE;
+std::string_view View(const xmlChar* text, int length) {
+    return std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length));
 }
 
-// A reference to an entity declared in the document's DTD stays a reference in the tree and is
-// expanded only when a text is read, so a few hundred bytes of document can stand for gigabytes
-// of text (nested or repeated entities). Every node and character that expansions yield counts
-// against one allowance per document; past it the document is refused instead of being expanded.
-constexpr std::size_t kEntityExpansionAllowance = 10'000'000;
-// Far deeper than the parser lets elements and entities nest; only a guard for the stack.
-constexpr int kDeepestTextNesting = 4096;
-
-class TextGatherer {
+// Entity references in the texts the check reads: the entity's content, parsed once by the
+// parser into a node list, is read out with every node and character charged to the allowance.
+class EntityReader {
 public:
-    TextGatherer(std::string& out, std::size_t& allowance) : out_(out), allowance_(allowance) {}
+    EntityReader(std::string& out, std::size_t& allowance) : out_(out), allowance_(allowance) {}
 
-    // The text of the node's descendants in document order: text and CDATA, with entity
-    // references expanded.
-    void gatherChildren(const xmlNode* node, bool inEntity, int depth) {
-        if (depth > kDeepestTextNesting)
-            throw DocumentProblem("its elements or entities are nested too deeply to read a text");
-        for (const xmlNode* child = node->children; child != nullptr; child = child->next)
-            gather(child, inEntity, depth + 1);
+    // `depth` counts the elements and entities between the kept element and the reference.
+    TextState readReference(const xmlDoc* doc, std::string_view name, int depth) {
+        if (!charge(1))
+            return TextState::ExpansionsExhausted;
+        const xmlEntity* entity =
+            xmlGetDocEntity(doc, reinterpret_cast<const xmlChar*>(std::string(name).c_str()));
+        if (entity == nullptr)
+            return TextState::Readable;
+        return readChildren(reinterpret_cast<const xmlNode*>(entity), depth);
     }
 
 private:
-    void gather(const xmlNode* node, bool inEntity, int depth) {
+    TextState readChildren(const xmlNode* node, int depth) {
+        if (depth > kDeepestNesting)
+            return TextState::NestedTooDeeply;
+        for (const xmlNode* child = node->children; child != nullptr; child = child->next) {
+            const TextState state = read(child, depth + 1);
+            if (state != TextState::Readable)
+                return state;
+        }
+        return TextState::Readable;
+    }
+
+    TextState read(const xmlNode* node, int depth) {
         switch (node->type) {
         case XML_TEXT_NODE:
         case XML_CDATA_SECTION_NODE: {
             const std::string_view content = View(node->content);
-            if (inEntity)
-                charge(content.size() + 1);
+            if (!charge(content.size() + 1))
+                return TextState::ExpansionsExhausted;
             out_.append(content);
-            break;
+            return TextState::Readable;
         }
-        case XML_ENTITY_REF_NODE: {
-            charge(1);
-            const xmlEntity* entity = xmlGetDocEntity(node->doc, node->name);
-            if (entity != nullptr)
-                gatherChildren(reinterpret_cast<const xmlNode*>(entity), true, depth);
-            break;
-        }
+        case XML_ENTITY_REF_NODE:
+            return readReference(node->doc, View(node->name), depth);
         case XML_ELEMENT_NODE:
-            if (inEntity)
-                charge(1);
-            gatherChildren(node, inEntity, depth);
-            break;
+            if (!charge(1))
+                return TextState::ExpansionsExhausted;
+            return readChildren(node, depth);
         default: // comments and processing instructions add no text
-            break;
+            return TextState::Readable;
         }
     }
 
-    void charge(std::size_t amount) {
+    bool charge(std::size_t amount) {
         if (amount > allowance_) {
             allowance_ = 0;
-            throw DocumentProblem("its entity references expand to more than " +
-                                  std::to_string(kEntityExpansionAllowance) + " characters");
+            return false;
         }
         allowance_ -= amount;
+        return true;
     }
 
     std::string& out_;
     std::size_t& allowance_;
 };
 
-XmlNode FirstChildElement(xmlNode* first, std::string_view name) {
-    for (xmlNode* node = first; node != nullptr; node = node->next) {
-        if (XmlNode(node).nodeName() == name)
-            return XmlNode(node);
+// One parse: the builder, the guards' state and what went wrong. Every libxml2 callback reaches
+// it through the parser context, and none lets an exception out: a failure is recorded, the
+// parser stopped, and the failure rethrown once the parser has returned.
+class ParseSession {
+public:
+    explicit ParseSession(xmlParserCtxtPtr parser) : parser_(parser) {}
+
+    static ParseSession& of(void* ctx) {
+        return *static_cast<ParseSession*>(static_cast<xmlParserCtxtPtr>(ctx)->_private);
+    }
+
+    // Entity content is parsed on contexts of its own, into the entity's node list, as a tree
+    // parse would; only the document's own content reaches the compact document.
+    bool inDocumentContent(void* ctx) const { return ctx == parser_; }
+
+    // For the content callbacks, where libxml2 expects a stop.
+    template <typename Step> void guarded(void* ctx, Step step) noexcept {
+        if (!failure_) {
+            try {
+                step();
+                return;
+            } catch (...) {
+                record(std::current_exception());
+            }
+        }
+        xmlStopParser(static_cast<xmlParserCtxtPtr>(ctx));
+    }
+
+    // Anywhere, the error callback included: libxml2 may be in the middle of its own work there,
+    // so the parser is stopped at the next content callback instead.
+    void record(std::exception_ptr failure) noexcept {
+        if (!failure_)
+            failure_ = failure != nullptr ? failure : std::make_exception_ptr(std::bad_alloc());
+    }
+
+    void startElement(void* ctx, const xmlChar* localName, const xmlChar* prefix) {
+        guarded(ctx, [&] {
+            if (++depth_ > kDeepestNesting)
+                throw DocumentProblem("its elements are nested deeper than " +
+                                      std::to_string(kDeepestNesting) + " levels");
+            builder_.startElement(depth_, prefix != nullptr, View(localName));
+        });
+    }
+
+    void endElement(void* ctx) {
+        guarded(ctx, [&] { builder_.endElement(depth_--); });
+    }
+
+    void text(void* ctx, std::string_view text) {
+        guarded(ctx, [&] {
+            if (builder_.gatheringText())
+                builder_.appendText(text);
+        });
+    }
+
+    void reference(void* ctx, const xmlChar* name) {
+        guarded(ctx, [&] {
+            if (!builder_.gatheringText() || builder_.textState() != TextState::Readable)
+                return;
+            std::string expansion;
+            const TextState state =
+                EntityReader(expansion, allowance_)
+                    .readReference(parser_->myDoc, View(name), depth_ - builder_.gatherDepth() + 1);
+            if (state != TextState::Readable)
+                builder_.refuseText(state);
+            else
+                builder_.appendText(expansion);
+        });
+    }
+
+    // Keeps the parser's first fatal error (the cause; later ones are consequences), and the
+    // last error for a parse that fails without a fatal one.
+    void error(const xmlError& error) noexcept {
+        if (failure_ || error.level < XML_ERR_ERROR)
+            return;
+        if (error.code == XML_ERR_NO_MEMORY) {
+            record(std::make_exception_ptr(std::bad_alloc()));
+            return;
+        }
+        try {
+            ParseError seen{error.code != 0 ? error.code : 1, Reason(error.message), error.line};
+            if (error.level == XML_ERR_FATAL && first_.errorCode == 0)
+                first_ = seen;
+            last_ = std::move(seen);
+        } catch (...) {
+            record(std::current_exception());
+        }
+    }
+
+    XmlDocument finish(bool wellFormed) {
+        if (failure_)
+            std::rethrow_exception(failure_);
+        if (!wellFormed) {
+            ParseError error = first_.errorCode != 0 ? first_ : last_;
+            if (error.errorCode == 0)
+                error = ParseError{1, "The document cannot be parsed", 0};
+            DocumentBuilder noDocument;
+            noDocument.setParseError(std::move(error));
+            return noDocument.finish();
+        }
+        return builder_.finish();
+    }
+
+private:
+    static std::string Reason(const char* message) {
+        std::string reason = message != nullptr ? message : "The document cannot be parsed";
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
+            reason.pop_back();
+        return reason;
+    }
+
+    xmlParserCtxtPtr parser_;
+    DocumentBuilder builder_;
+    int depth_ = 0;
+    std::size_t allowance_ = kEntityExpansionAllowance;
+    std::exception_ptr failure_;
+    ParseError first_;
+    ParseError last_;
+};
+
+// The callbacks: the document's own content goes to the session, entity content to libxml2's
+// tree builder (which gives each entity its node list once, as in a tree parse).
+void OnStartElement(void* ctx, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
+                    int namespaceCount, const xmlChar** namespaces, int attributeCount,
+                    int defaultedCount, const xmlChar** attributes) {
+    ParseSession& session = ParseSession::of(ctx);
+    if (session.inDocumentContent(ctx))
+        session.startElement(ctx, localName, prefix);
+    else
+        xmlSAX2StartElementNs(ctx, localName, prefix, uri, namespaceCount, namespaces,
+                              attributeCount, defaultedCount, attributes);
+}
+
+void OnEndElement(void* ctx, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri) {
+    ParseSession& session = ParseSession::of(ctx);
+    if (session.inDocumentContent(ctx))
+        session.endElement(ctx);
+    else
+        xmlSAX2EndElementNs(ctx, localName, prefix, uri);
+}
+
+void OnCharacters(void* ctx, const xmlChar* text, int length) {
+    ParseSession& session = ParseSession::of(ctx);
+    if (session.inDocumentContent(ctx))
+        session.text(ctx, View(text, length));
+    else
+        xmlSAX2Characters(ctx, text, length);
+}
+
+void OnCdata(void* ctx, const xmlChar* text, int length) {
+    ParseSession& session = ParseSession::of(ctx);
+    if (session.inDocumentContent(ctx))
+        session.text(ctx, View(text, length));
+    else
+        xmlSAX2CDataBlock(ctx, text, length);
+}
+
+void OnReference(void* ctx, const xmlChar* name) {
+    ParseSession& session = ParseSession::of(ctx);
+    if (session.inDocumentContent(ctx))
+        session.reference(ctx, name);
+    else
+        xmlSAX2Reference(ctx, name);
+}
+
+void OnComment(void* ctx, const xmlChar* text) {
+    if (!ParseSession::of(ctx).inDocumentContent(ctx))
+        xmlSAX2Comment(ctx, text);
+}
+
+void OnProcessingInstruction(void* ctx, const xmlChar* target, const xmlChar* data) {
+    if (!ParseSession::of(ctx).inDocumentContent(ctx))
+        xmlSAX2ProcessingInstruction(ctx, target, data);
+}
+
+void OnError(void* session, xmlErrorPtr error) {
+    if (error != nullptr)
+        static_cast<ParseSession*>(session)->error(*error);
+}
+
+xmlSAXHandler Callbacks() {
+    xmlSAXHandler handler{};
+    xmlSAXVersion(&handler, 2);
+    handler.startElementNs = OnStartElement;
+    handler.endElementNs = OnEndElement;
+    handler.characters = OnCharacters;
+    // The same function for both, so that the parser never asks which white space is ignorable.
+    handler.ignorableWhitespace = OnCharacters;
+    handler.cdataBlock = OnCdata;
+    handler.reference = OnReference;
+    handler.comment = OnComment;
+    handler.processingInstruction = OnProcessingInstruction;
+    return handler;
+}
+
+int ReadInput(void* parser, char* buffer, int length) {
+    return static_cast<DocumentParser*>(parser)->read(buffer, length);
+}
+
+struct ParserContextDeleter {
+    void operator()(xmlParserCtxtPtr ctxt) const {
+        if (ctxt->myDoc != nullptr)
+            xmlFreeDoc(ctxt->myDoc);
+        xmlFreeParserCtxt(ctxt);
+    }
+};
+
+// Sends the parser's errors to the session instead of letting libxml2 print them; the setting
+// belongs to the parsing thread alone.
+class ErrorRoute {
+public:
+    explicit ErrorRoute(ParseSession& session) { xmlSetStructuredErrorFunc(&session, OnError); }
+    ~ErrorRoute() { xmlSetStructuredErrorFunc(nullptr, nullptr); }
+    ErrorRoute(const ErrorRoute&) = delete;
+    ErrorRoute& operator=(const ErrorRoute&) = delete;
+};
+
+// A piece of input past this waits until the parser has taken what is pending.
+constexpr std::size_t kMostPending = std::size_t{256} << 10;
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Reading the compact document
+
+XmlNode XmlNode::selectSingleNode(std::string_view name) const {
+    for (const XmlNode child : childNodes()) {
+        if (child.nodeName() == name)
+            return child;
     }
     return XmlNode();
 }
 
-} // namespace
-
-bool NodeName::operator==(std::string_view name) const {
-    return element_ && prefix_.empty() && local_ == name;
-}
-
-std::string NodeName::str() const {
-    return prefix_.empty() ? std::string(local_) : std::string(prefix_) + ":" + std::string(local_);
-}
-
-XmlNode XmlNode::selectSingleNode(std::string_view name) const {
-    return node_ != nullptr ? FirstChildElement(node_->children, name) : XmlNode();
-}
-
 NodeName XmlNode::nodeName() const {
-    switch (node_->type) {
-    case XML_ELEMENT_NODE:
-        return NodeName(true, node_->ns != nullptr ? View(node_->ns->prefix) : std::string_view(),
-                        View(node_->name));
-    case XML_TEXT_NODE:
-        return NodeName(false, {}, "#text");
-    case XML_CDATA_SECTION_NODE:
-        return NodeName(false, {}, "#cdata-section");
-    case XML_COMMENT_NODE:
-        return NodeName(false, {}, "#comment");
-    default:
-        return NodeName(false, {}, View(node_->name));
-    }
+    return NodeName(NameOf(document_->nodes_[index_].kind));
 }
 
 std::string XmlNode::text() const {
-    if (IsTextLike(node_))
-        return std::string(Trimmed(View(node_->content)));
-    // The usual element holds one text node: read it in place.
-    const xmlNode* child = node_->children;
-    if (child == nullptr)
-        return std::string();
-    if (child->next == nullptr && IsTextLike(child))
-        return std::string(Trimmed(View(child->content)));
-    std::size_t unowned = kEntityExpansionAllowance;
-    auto* allowance = node_->doc != nullptr && node_->doc->_private != nullptr
-                          ? static_cast<std::size_t*>(node_->doc->_private)
-                          : &unowned;
-    std::string content;
-    TextGatherer(content, *allowance).gatherChildren(node_, false, 0);
-    return std::string(Trimmed(content));
+    const XmlDocument::Node& node = document_->nodes_[index_];
+    switch (node.textState) {
+    case TextState::Readable:
+        return document_->texts_.substr(node.textOffset, node.textLength);
+    case TextState::TooLong:
+        throw DocumentProblem("it holds a text longer than " + std::to_string(kLongestText) +
+                              " bytes");
+    case TextState::ExpansionsExhausted:
+        throw DocumentProblem("its entity references expand to more than " +
+                              std::to_string(kEntityExpansionAllowance) + " characters");
+    case TextState::NestedTooDeeply:
+        break;
+    }
+    throw DocumentProblem("its elements or entities are nested too deeply to read a text");
 }
 
 XmlNode::ChildRange XmlNode::childNodes() const {
-    return ChildRange(node_ != nullptr ? node_->children : nullptr);
+    if (document_ == nullptr || !document_->nodes_[index_].hasChildren)
+        return ChildRange(document_, XmlDocument::kNone);
+    return ChildRange(document_, index_ + 1);
+}
+
+XmlNode::ChildRange::iterator XmlNode::ChildRange::end() const {
+    return iterator(document_, XmlDocument::kNone);
 }
 
 XmlNode::ChildRange::iterator& XmlNode::ChildRange::iterator::operator++() {
-    node_ = node_->next;
+    index_ = document_->nodes_[index_].nextSibling;
     return *this;
 }
 
-XmlDocument::XmlDocument() {
-    PrepareParser();
-}
-
-XmlDocument::~XmlDocument() {
-    if (doc_ != nullptr)
-        xmlFreeDoc(doc_);
-}
-
-template <typename Parse> const ParseError& XmlDocument::parseWith(Parse parse) {
-    if (doc_ != nullptr) {
-        xmlFreeDoc(doc_);
-        doc_ = nullptr;
-    }
-    std::unique_ptr<xmlParserCtxt, ParserContextDeleter> ctxt(xmlNewParserCtxt());
-    if (!ctxt)
+XmlDocument::Node& XmlDocument::NodeStore::append(ElementKind kind) {
+    if (size_ == kNone)
         throw std::bad_alloc();
-    ErrorCollector errors;
-    doc_ = parse(ctxt.get());
-    entityAllowance_ = kEntityExpansionAllowance;
-    if (doc_ != nullptr)
-        doc_->_private = &entityAllowance_;
-    parseError_ = doc_ != nullptr ? ParseError{} : errors.error();
-    if (doc_ == nullptr && parseError_.errorCode == 0)
-        parseError_ = ParseError{1, "The document cannot be parsed", 0};
-    return parseError_;
-}
-
-const ParseError& XmlDocument::load(const std::filesystem::path& path) {
-    FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0)
-        throw std::system_error(errno, std::generic_category(), path.string());
-    return parseWith([&](xmlParserCtxtPtr ctxt) {
-        return xmlCtxtReadFd(ctxt, file.fd, path.c_str(), nullptr, kParseOptions);
-    });
-}
-
-const ParseError& XmlDocument::loadFromMemory(std::string_view bytes) {
-    if (bytes.size() > static_cast<std::size_t>(INT_MAX))
-        throw std::length_error("document too large to parse from memory");
-    return parseWith([&](xmlParserCtxtPtr ctxt) {
-        return xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), "memory.kpj",
-                                 nullptr, kParseOptions);
-    });
+    if ((size_ >> kBlockBits) == blocks_.size())
+        blocks_.push_back(std::make_unique_for_overwrite<Node[]>(std::size_t{1} << kBlockBits));
+    Node& node = (*this)[size_++];
+    node = Node{0, 0, kNone, kind, TextState::Readable, false};
+    return node;
 }
 
 XmlNode XmlDocument::selectSingleNode(std::string_view name) const {
-    if (doc_ == nullptr)
+    if (nodes_.size() == 0 || NameOf(nodes_[0].kind) != name)
         return XmlNode();
-    XmlNode root(xmlDocGetRootElement(doc_));
-    return root && root.nodeName() == name ? root : XmlNode();
+    return XmlNode(this, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Building it
+
+bool DocumentBuilder::keeps(int depth, ElementKind kind) const {
+    if (depth != keptDepth_ + 1)
+        return false;
+    switch (depth) {
+    case 1:
+        return kind == ElementKind::Document;
+    case 2:
+        return kind == ElementKind::Multilayer && !multilayerSeen_;
+    case 3:
+        return kind == ElementKind::Layer;
+    case 4:
+        return kind == ElementKind::Name || kind == ElementKind::Scrap || IsItemKind(kind);
+    case 5:
+        return IsItemKind(document_.nodes_[open_[4]].kind) &&
+               (kind == ElementKind::StartTime || kind == ElementKind::EndTime);
+    default:
+        return false;
+    }
+}
+
+void DocumentBuilder::startElement(int depth, bool prefixed, std::string_view localName) {
+    ElementKind kind{};
+    if (!prefixed && KindOf(localName, kind) && keeps(depth, kind))
+        keep(depth, kind);
+}
+
+void DocumentBuilder::keep(int depth, ElementKind kind) {
+    auto& nodes = document_.nodes_;
+    const std::uint32_t index = nodes.size();
+    XmlDocument::Node& node = nodes.append(kind);
+    if (depth > 1) {
+        XmlDocument::Node& parent = nodes[open_[depth - 1]];
+        if (parent.hasChildren)
+            nodes[lastChild_[depth - 1]].nextSibling = index;
+        parent.hasChildren = true;
+        lastChild_[depth - 1] = index;
+    }
+    open_[depth] = index;
+    keptDepth_ = depth;
+    multilayerSeen_ = multilayerSeen_ || kind == ElementKind::Multilayer;
+    const bool readsText = kind == ElementKind::Name || kind == ElementKind::Scrap ||
+                           kind == ElementKind::StartTime || kind == ElementKind::EndTime;
+    if (readsText) {
+        if (document_.texts_.size() >= UINT32_MAX - kLongestText)
+            throw std::bad_alloc();
+        gatherDepth_ = depth;
+        node.textOffset = static_cast<std::uint32_t>(document_.texts_.size());
+    }
+}
+
+void DocumentBuilder::endElement(int depth) {
+    if (depth != keptDepth_)
+        return;
+    if (depth == gatherDepth_) {
+        XmlDocument::Node& node = document_.nodes_[open_[depth]];
+        std::string& texts = document_.texts_;
+        while (texts.size() > node.textOffset && IsXmlSpace(texts.back()))
+            texts.pop_back();
+        std::size_t begin = node.textOffset;
+        while (begin < texts.size() && IsXmlSpace(texts[begin]))
+            ++begin;
+        texts.erase(node.textOffset, begin - node.textOffset);
+        node.textLength = static_cast<std::uint32_t>(texts.size() - node.textOffset);
+        gatherDepth_ = 0;
+    }
+    --keptDepth_;
+}
+
+void DocumentBuilder::appendText(std::string_view text) {
+    XmlDocument::Node& node = document_.nodes_[open_[gatherDepth_]];
+    if (node.textState != TextState::Readable)
+        return;
+    std::string& texts = document_.texts_;
+    if (text.size() > kLongestText - (texts.size() - node.textOffset)) {
+        refuseText(TextState::TooLong);
+        return;
+    }
+    texts.append(text);
+}
+
+void DocumentBuilder::refuseText(TextState why) {
+    XmlDocument::Node& node = document_.nodes_[open_[gatherDepth_]];
+    node.textState = why;
+    document_.texts_.resize(node.textOffset);
+}
+
+TextState DocumentBuilder::textState() const {
+    return document_.nodes_[open_[gatherDepth_]].textState;
+}
+
+XmlDocument DocumentBuilder::finish() {
+    return std::move(document_);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Parsing as the bytes arrive
+
+DocumentParser::DocumentParser() {
+    PrepareParser();
+    thread_ = std::thread([this] {
+        try {
+            parse();
+        } catch (...) {
+            failure_ = std::current_exception();
+        }
+        const std::lock_guard lock(mutex_);
+        parseEnded_ = true;
+        changed_.notify_all();
+    });
+}
+
+DocumentParser::~DocumentParser() {
+    if (!thread_.joinable())
+        return;
+    {
+        const std::lock_guard lock(mutex_);
+        inputAbandoned_ = true;
+        changed_.notify_all();
+    }
+    thread_.join();
+}
+
+void DocumentParser::copied(std::string_view bytes) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return pending_.size() < kMostPending || parseEnded_; });
+    if (parseEnded_)
+        return;
+    pending_.append(bytes);
+    changed_.notify_all();
+}
+
+int DocumentParser::read(char* buffer, int length) {
+    if (readAt_ == reading_.size()) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !pending_.empty() || inputEnded_ || inputAbandoned_; });
+        if (inputAbandoned_)
+            return -1;
+        reading_.clear();
+        reading_.swap(pending_);
+        readAt_ = 0;
+        changed_.notify_all();
+        if (reading_.empty())
+            return 0;
+    }
+    const std::size_t count =
+        std::min(static_cast<std::size_t>(std::max(length, 0)), reading_.size() - readAt_);
+    std::copy_n(reading_.data() + readAt_, count, buffer);
+    readAt_ += count;
+    return static_cast<int>(count);
+}
+
+XmlDocument DocumentParser::finish() {
+    {
+        const std::lock_guard lock(mutex_);
+        inputEnded_ = true;
+        changed_.notify_all();
+    }
+    thread_.join();
+    if (failure_)
+        std::rethrow_exception(failure_);
+    return std::move(document_);
+}
+
+void DocumentParser::parse() {
+    xmlSAXHandler callbacks = Callbacks();
+    std::unique_ptr<xmlParserCtxt, ParserContextDeleter> parser(xmlCreateIOParserCtxt(
+        &callbacks, nullptr, ReadInput, nullptr, this, XML_CHAR_ENCODING_NONE));
+    if (!parser)
+        throw std::bad_alloc();
+    ParseSession session(parser.get());
+    parser->_private = &session;
+    xmlCtxtUseOptions(parser.get(), kParseOptions);
+    {
+        const ErrorRoute route(session);
+        xmlParseDocument(parser.get());
+    }
+    document_ = session.finish(parser->wellFormed != 0);
 }
 
 } // namespace kestrova

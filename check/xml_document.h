@@ -1,14 +1,22 @@
 #pragma once
-// The project document as the check reads it: load a file, its parse error, the document
-// element and first child elements by name, children in document order, node names and text.
+// The project document as the check reads it. The bytes of the working copy are parsed in one
+// streaming pass while the copy is written; what is kept is only what the layer survey and the
+// gap scan can reach: the document element, its first multilayer element, the layers, their
+// name, scrap and item elements, the items' start and end times, and the trimmed texts of the
+// elements whose text is read. Everything else costs the parse and nothing more.
 
+#include "check/working_copy.h"
+
+#include <condition_variable>
 #include <cstddef>
-#include <filesystem>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
-
-struct _xmlDoc;
-struct _xmlNode;
+#include <thread>
+#include <vector>
 
 namespace kestrova {
 
@@ -18,89 +26,212 @@ struct ParseError {
     long line = 0;      // the line in which the fault lies
 };
 
-// A node's name as the document writes it: "prefix:local" for a prefixed element, the local
-// name otherwise, "#text", "#comment" and the like for nodes that are not elements.
+// A node's name. Only the elements the check reads are kept, so every kept node is an element
+// without a prefix whose name is one the check looks for.
 class NodeName {
 public:
-    NodeName(bool element, std::string_view prefix, std::string_view local)
-        : element_(element), prefix_(prefix), local_(local) {}
-    // Only an element without a prefix matches one of the names the check looks for.
-    bool operator==(std::string_view name) const;
-    std::string str() const;
+    explicit NodeName(std::string_view name) : name_(name) {}
+    bool operator==(std::string_view name) const { return name_ == name; }
 
 private:
-    bool element_;
-    std::string_view prefix_;
-    std::string_view local_;
+    std::string_view name_;
 };
+
+// Deeper nesting than any project has; a document nested deeper is refused before the
+// parser's own bookkeeping grows with it.
+inline constexpr int kDeepestNesting = 4096;
+// Layer names, scrap flags and times are short; a longer text is refused when it is read.
+inline constexpr std::size_t kLongestText = std::size_t{64} << 20;
+// A few hundred bytes of entity declarations can stand for gigabytes of text (nested or
+// repeated entities). Every node and character that expansions add to the texts read counts
+// against one allowance per document; past it the document is refused.
+inline constexpr std::size_t kEntityExpansionAllowance = 10'000'000;
+
+class XmlDocument;
 
 class XmlNode {
 public:
     XmlNode() = default;
-    explicit XmlNode(_xmlNode* node) : node_(node) {}
+    XmlNode(const XmlDocument* document, std::uint32_t index)
+        : document_(document), index_(index) {}
 
-    explicit operator bool() const { return node_ != nullptr; }
+    explicit operator bool() const { return document_ != nullptr; }
 
     // The first child element of that name, or an empty node.
     XmlNode selectSingleNode(std::string_view name) const;
     NodeName nodeName() const;
-    // The text of the node and all its descendants, CDATA included, without the XML white
-    // space (space, tab, CR, LF) at either end. Entity references are expanded; throws
-    // DocumentProblem once the expansions of one document pass 10,000,000 characters.
+    // The text of the node and all its descendants, CDATA and entity expansions included,
+    // without the XML white space (space, tab, CR, LF) at either end. Throws DocumentProblem
+    // for a text past kLongestText or once expansions pass kEntityExpansionAllowance.
     std::string text() const;
 
     class ChildRange;
     ChildRange childNodes() const;
 
 private:
-    _xmlNode* node_ = nullptr;
+    const XmlDocument* document_ = nullptr;
+    std::uint32_t index_ = 0;
 };
 
 class XmlNode::ChildRange {
 public:
     class iterator {
     public:
-        explicit iterator(_xmlNode* node) : node_(node) {}
-        XmlNode operator*() const { return XmlNode(node_); }
+        iterator(const XmlDocument* document, std::uint32_t index)
+            : document_(document), index_(index) {}
+        XmlNode operator*() const { return XmlNode(document_, index_); }
         iterator& operator++();
-        bool operator==(const iterator& other) const { return node_ == other.node_; }
+        bool operator==(const iterator& other) const { return index_ == other.index_; }
 
     private:
-        _xmlNode* node_;
+        const XmlDocument* document_;
+        std::uint32_t index_;
     };
 
-    explicit ChildRange(_xmlNode* first) : first_(first) {}
-    iterator begin() const { return iterator(first_); }
-    iterator end() const { return iterator(nullptr); }
+    ChildRange(const XmlDocument* document, std::uint32_t first)
+        : document_(document), first_(first) {}
+    iterator begin() const { return iterator(document_, first_); }
+    iterator end() const;
 
 private:
-    _xmlNode* first_;
+    const XmlDocument* document_;
+    std::uint32_t first_;
 };
+
+// Which of the names the check looks for an element carries.
+enum class ElementKind : std::uint8_t {
+    Document,
+    Multilayer,
+    Layer,
+    Name,
+    Scrap,
+    StartTime,
+    EndTime,
+    Effect,
+    Bitmap,
+    Video,
+    Audio,
+    Filter,
+};
+
+// Why a kept text cannot be read.
+enum class TextState : std::uint8_t { Readable, TooLong, ExpansionsExhausted, NestedTooDeeply };
 
 class XmlDocument {
 public:
-    XmlDocument();
-    ~XmlDocument();
-    XmlDocument(const XmlDocument&) = delete;
-    XmlDocument& operator=(const XmlDocument&) = delete;
-
-    // Parses the whole file before it returns. Honours the file's XML declaration; reads no
-    // DTD, external entity or network resource. The result is also kept as parseError().
-    const ParseError& load(const std::filesystem::path& path);
-    // Parses a document held in memory, with the same rules as load().
-    const ParseError& loadFromMemory(std::string_view bytes);
     const ParseError& parseError() const { return parseError_; }
-
     // The document element when it carries that name, or an empty node.
     XmlNode selectSingleNode(std::string_view name) const;
 
 private:
-    template <typename Parse> const ParseError& parseWith(Parse parse);
+    friend class XmlNode;
+    friend class XmlNode::ChildRange::iterator;
+    friend class DocumentBuilder;
 
-    _xmlDoc* doc_ = nullptr;
+    static constexpr std::uint32_t kNone = UINT32_MAX;
+
+    // Kept elements in document order; a node's children follow it directly. Sixteen bytes,
+    // as a million items keep three million of them.
+    // Trivial, so that a block of them is allocated without being filled.
+    struct Node {
+        std::uint32_t textOffset;
+        std::uint32_t textLength;
+        std::uint32_t nextSibling;
+        ElementKind kind;
+        TextState textState;
+        bool hasChildren;
+    };
+
+    // The kept nodes in blocks of a fixed size, so that the store grows without moving them.
+    class NodeStore {
+    public:
+        std::uint32_t size() const { return size_; }
+        Node& operator[](std::uint32_t index) {
+            return blocks_[index >> kBlockBits][index & kBlockMask];
+        }
+        const Node& operator[](std::uint32_t index) const {
+            return blocks_[index >> kBlockBits][index & kBlockMask];
+        }
+        Node& append(ElementKind kind);
+
+    private:
+        static constexpr unsigned kBlockBits = 16;
+        static constexpr std::uint32_t kBlockMask = (std::uint32_t{1} << kBlockBits) - 1;
+        std::vector<std::unique_ptr<Node[]>> blocks_;
+        std::uint32_t size_ = 0;
+    };
+
+    NodeStore nodes_;
+    std::string texts_; // every kept text, one after another; less than 4 GiB
     ParseError parseError_;
-    // What entity references may still add to the texts read from this document.
-    std::size_t entityAllowance_ = 0;
+};
+
+// Collects the kept elements and texts of one document in document order.
+class DocumentBuilder {
+public:
+    // An element starts at this depth (1 is the document element); when it is one the check
+    // reads, it is kept.
+    void startElement(int depth, bool prefixed, std::string_view localName);
+    void endElement(int depth);
+    // Whether the text of the element open at `depth` belongs to a kept text.
+    bool gatheringText() const { return gatherDepth_ != 0; }
+    int gatherDepth() const { return gatherDepth_; }
+    // Text of the innermost open element, when it belongs to a kept text.
+    void appendText(std::string_view text);
+    void refuseText(TextState why);
+    TextState textState() const;
+    void setParseError(ParseError error) { document_.parseError_ = std::move(error); }
+    XmlDocument finish();
+
+private:
+    bool keeps(int depth, ElementKind kind) const;
+    void keep(int depth, ElementKind kind);
+
+    XmlDocument document_;
+    static constexpr int kKeptDepth = 5;
+    // The kept element open at each depth up to kKeptDepth, or kNone.
+    std::uint32_t open_[kKeptDepth + 1] = {};
+    std::uint32_t lastChild_[kKeptDepth + 1] = {};
+    int keptDepth_ = 0; // how deep the open kept elements reach
+    bool multilayerSeen_ = false;
+    int gatherDepth_ = 0; // depth of the element whose text is being kept, 0 for none
+};
+
+// Takes the working copy's bytes as they are written and parses them on a thread of its own, so
+// that the copy and the parse run side by side with the bytes read once. The parser reads the
+// same bytes it would read from the file, in the same way, so its verdict and its first fatal
+// error are those of a parse of the file.
+class DocumentParser final : public CopyListener {
+public:
+    DocumentParser();
+    ~DocumentParser() override;
+    DocumentParser(const DocumentParser&) = delete;
+    DocumentParser& operator=(const DocumentParser&) = delete;
+
+    void copied(std::string_view bytes) override;
+    // Ends the input and waits for the parse. Throws DocumentProblem when a guard refused the
+    // document (elements nested deeper than kDeepestNesting) and std::bad_alloc when memory ran
+    // out; a document that is not well-formed is no failure (see parseError()).
+    XmlDocument finish();
+
+    // What the parsing thread reads.
+    int read(char* buffer, int length);
+
+private:
+    void parse();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::string pending_; // written by copied(), taken whole by read()
+    std::string reading_; // what read() serves from
+    std::size_t readAt_ = 0;
+    bool inputEnded_ = false;
+    bool inputAbandoned_ = false;
+    bool parseEnded_ = false;
+
+    XmlDocument document_;
+    std::exception_ptr failure_;
+    std::thread thread_;
 };
 
 } // namespace kestrova

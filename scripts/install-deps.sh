@@ -8,7 +8,7 @@ packages=(
   libxml2-dev libxml2-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation
-  poppler-utils
+  poppler-utils time
   libcups2-dev cups-daemon cups-client cups-bsd printer-driver-cups-pdf
   xvfb openbox
   clang libclang-rt-14-dev clang-format

@@ -2,6 +2,7 @@
 // errorsFound and the same carried times, on generated and on structured timelines.
 
 #include "literal_gap_scan.h"
+#include "tests/check/document_from_bytes.h"
 #include "timeline_generator.h"
 
 #include "check/gap_scan.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 namespace kestrova {
 namespace {
@@ -28,18 +30,20 @@ struct BothScans {
 
 // Surveys the document once, then runs both scans on copies of the same run state.
 BothScans ScanBothWays(const std::string& xml) {
-    XmlDocument document;
-    EXPECT_EQ(document.loadFromMemory(xml).errorCode, 0) << xml;
+    const XmlDocument document = DocumentFromBytes(xml);
+    EXPECT_EQ(document.parseError().errorCode, 0) << xml;
     CheckRunState surveyed;
     ReportText surveyReport;
-    const XmlNode multilayer = SurveyLayers(document, surveyed, surveyReport);
+    const std::vector<VisualItem> visualItems = SurveyLayers(document, surveyed, surveyReport);
+    const XmlNode multilayer =
+        document.selectSingleNode(element::kDocument).selectSingleNode(element::kMultilayer);
 
     CheckRunState literalState = surveyed;
     ReportText literalReport;
     ScanTimelineGapsLiteral(multilayer, literalState, literalReport);
     CheckRunState fastState = surveyed;
     ReportText fastReport;
-    ScanTimelineGaps(fastState, fastReport);
+    ScanTimelineGaps(visualItems, fastState, fastReport);
     return {{literalReport.text(), literalState.errorsFound, literalState.itemStart,
              literalState.itemEnd},
             {fastReport.text(), fastState.errorsFound, fastState.itemStart, fastState.itemEnd}};

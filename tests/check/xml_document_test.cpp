@@ -1,10 +1,11 @@
-// The project document as the check reads it: parse errors, names that match, text content,
-// and that nothing outside the file ever reaches the document.
+// The project document as the check reads it: parse errors, names that match, the elements it
+// keeps, text content, the guards, and that nothing outside the file ever reaches the document.
 
 #include "check/check_run.h"
 #include "check/working_copy.h"
 #include "check/xml_document.h"
 #include "tests/check/check_test_support.h"
+#include "tests/check/document_dump.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -33,13 +34,12 @@ void PrintTo(const Malformed& m, std::ostream* os) {
 class ParseFailure : public testing::TestWithParam<Malformed> {};
 
 TEST_P(ParseFailure, givesCodeReasonWithoutLineEndAndTheLineOfTheFault) {
-    XmlDocument document;
-    const ParseError& error = document.loadFromMemory(GetParam().bytes);
+    const XmlDocument document = DocumentFromBytes(GetParam().bytes);
+    const ParseError& error = document.parseError();
     EXPECT_NE(error.errorCode, 0);
     EXPECT_THAT(error.reason, HasSubstr(GetParam().reasonHas));
     EXPECT_FALSE(error.reason.ends_with("\n") || error.reason.ends_with("\r")) << error.reason;
     EXPECT_EQ(error.line, GetParam().line);
-    EXPECT_EQ(document.parseError().line, GetParam().line);
     EXPECT_FALSE(document.selectSingleNode("a"));
 }
 
@@ -62,58 +62,59 @@ INSTANTIATE_TEST_SUITE_P(
 std::vector<std::string> ChildNames(const XmlNode& node) {
     std::vector<std::string> names;
     for (const XmlNode child : node.childNodes())
-        names.push_back(child.nodeName().str());
+        names.push_back(NameText(child.nodeName()));
     return names;
 }
 
-TEST(NodeNames, everyKindOfChildIsListedButOnlyUnprefixedElementsMatch) {
-    XmlDocument document;
-    ASSERT_EQ(document
-                  .loadFromMemory("<m xmlns:k='urn:k'><layer/><!--layer--><?layer x?>"
-                                  "<k:layer/><Layer/><layer xmlns='urn:d'/>text"
-                                  "<![CDATA[layer]]></m>")
-                  .errorCode,
-              0);
-    const XmlNode root = document.selectSingleNode("m");
-    ASSERT_TRUE(root);
-    EXPECT_EQ(ChildNames(root),
-              (std::vector<std::string>{"layer", "#comment", "layer", "k:layer", "Layer", "layer",
-                                        "#text", "#cdata-section"}));
-    std::vector<bool> matches;
-    for (const XmlNode child : root.childNodes())
-        matches.push_back(child.nodeName() == "layer");
-    EXPECT_EQ(matches, (std::vector<bool>{true, false, false, false, false, true, false, false}));
+// A project whose one layer holds `content`.
+std::string LayerHolding(const std::string& content) {
+    return "<kestrovadocument2><multilayer><layer>" + content +
+           "</layer></multilayer></kestrovadocument2>";
 }
 
-TEST(NodeNames, commentBetweenLayersIsAChildThatIsNoLayer) {
-    XmlDocument document;
-    ASSERT_EQ(document.load(FixturePath("non_layer_children.kpj")).errorCode, 0);
+XmlNode OnlyLayer(const XmlDocument& document) {
+    return document.selectSingleNode("kestrovadocument2")
+        .selectSingleNode("multilayer")
+        .selectSingleNode("layer");
+}
+
+TEST(NodeNames, onlyUnprefixedElementsOfTheNamesReadAreKept) {
+    const XmlDocument document = DocumentFromBytes(
+        "<kestrovadocument2><multilayer xmlns:k='urn:k'><layer/><!--layer--><?layer x?>"
+        "<k:layer/><Layer/><layer xmlns='urn:d'/>text<![CDATA[layer]]></multilayer>"
+        "</kestrovadocument2>");
     const XmlNode multilayer =
         document.selectSingleNode("kestrovadocument2").selectSingleNode("multilayer");
-    int layers = 0;
-    int comments = 0;
-    for (const XmlNode child : multilayer.childNodes()) {
-        layers += child.nodeName() == "layer";
-        comments += child.nodeName().str() == "#comment";
-    }
-    EXPECT_EQ(layers, 2);
-    EXPECT_EQ(comments, 1);
+    EXPECT_EQ(ChildNames(multilayer), (std::vector<std::string>{"layer", "layer"}));
 }
 
-TEST(NodeNames, selectSingleNodeFindsTheFirstMatchingElementOnly) {
-    XmlDocument document;
-    ASSERT_EQ(document
-                  .loadFromMemory("<doc><?pick a?><!--pick--><k:pick xmlns:k='urn:k'>0</k:pick>"
-                                  "<pick>1</pick><pick>2</pick></doc>")
-                  .errorCode,
-              0);
-    EXPECT_FALSE(document.selectSingleNode("Doc"));
-    EXPECT_FALSE(document.selectSingleNode("pick")); // not the document element
-    const XmlNode doc = document.selectSingleNode("doc");
-    ASSERT_TRUE(doc);
-    EXPECT_EQ(doc.selectSingleNode("pick").text(), "1");
-    EXPECT_FALSE(doc.selectSingleNode("missing"));
-    EXPECT_FALSE(doc.selectSingleNode("pick").selectSingleNode("pick"));
+TEST(NodeNames, commentBetweenLayersIsPassedOver) {
+    const XmlDocument document =
+        DocumentFromBytes(ReadBytes(FixturePath("non_layer_children.kpj")));
+    ASSERT_EQ(document.parseError().errorCode, 0);
+    const XmlNode multilayer =
+        document.selectSingleNode("kestrovadocument2").selectSingleNode("multilayer");
+    EXPECT_EQ(ChildNames(multilayer), (std::vector<std::string>{"layer", "layer"}));
+}
+
+TEST(NodeNames, onlyThePathsTheCheckReadsAreKept) {
+    const XmlDocument document = DocumentFromBytes(
+        "<kestrovadocument2><note><layer/></note><multilayer><layer><name>a</name><scrap>no</scrap>"
+        "<layeritem_video><starttime>1</starttime><name>x</name><endtime>2</endtime>"
+        "<layeritem_audio/></layeritem_video><effects><name>y</name></effects>"
+        "<layeritem_audio><endtime>3</endtime></layeritem_audio></layer></multilayer>"
+        "<multilayer><layer/></multilayer></kestrovadocument2>");
+    const XmlNode root = document.selectSingleNode("kestrovadocument2");
+    EXPECT_EQ(ChildNames(root), (std::vector<std::string>{"multilayer"}));
+    const XmlNode layer = OnlyLayer(document);
+    EXPECT_EQ(ChildNames(layer),
+              (std::vector<std::string>{"name", "scrap", "layeritem_video", "layeritem_audio"}));
+    EXPECT_EQ(ChildNames(layer.selectSingleNode("layeritem_video")),
+              (std::vector<std::string>{"starttime", "endtime"}));
+    EXPECT_EQ(layer.selectSingleNode("layeritem_audio").selectSingleNode("endtime").text(), "3");
+    EXPECT_FALSE(document.selectSingleNode("multilayer"));
+    EXPECT_FALSE(DocumentFromBytes("<multilayer><layer/></multilayer>")
+                     .selectSingleNode("kestrovadocument2"));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -132,11 +133,9 @@ void PrintTo(const TextCase& t, std::ostream* os) {
 class ElementText : public testing::TestWithParam<TextCase> {};
 
 TEST_P(ElementText, isAllDescendantTextTrimmedOfXmlSpace) {
-    XmlDocument document;
-    ASSERT_EQ(document.loadFromMemory("<doc>" + GetParam().element + "</doc>").errorCode, 0);
-    const XmlNode doc = document.selectSingleNode("doc");
-    ASSERT_TRUE(doc);
-    const XmlNode first = *doc.childNodes().begin();
+    const XmlDocument document = DocumentFromBytes(LayerHolding(GetParam().element));
+    ASSERT_EQ(document.parseError().errorCode, 0);
+    const XmlNode first = *OnlyLayer(document).childNodes().begin();
     EXPECT_EQ(first.text(), GetParam().text);
 }
 
@@ -144,25 +143,23 @@ INSTANTIATE_TEST_SUITE_P(
     Elements, ElementText,
     testing::Values(TextCase{"Plain", "<scrap>yes</scrap>", "yes"},
                     TextCase{"Spaces", "<scrap> yes </scrap>", "yes"},
-                    TextCase{"TabsAndLineEnds", "<n>\t\r\n a  b \r\n\t</n>", "a  b"},
-                    TextCase{"Empty", "<n></n>", ""}, TextCase{"SelfClosing", "<n/>", ""},
-                    TextCase{"OnlySpace", "<n> \t\n </n>", ""},
-                    TextCase{"Cdata", "<n><![CDATA[ <yes> ]]></n>", "<yes>"},
-                    TextCase{"MixedCdata", "<n> a<![CDATA[ & ]]>b </n>", "a & b"},
-                    TextCase{"Descendants", "<n> x<i>y<b> z</b></i> </n>", "xy z"},
-                    TextCase{"CommentsLeftOut", "<n>ye<!-- no -->s</n>", "yes"},
-                    TextCase{"CharacterReferences", "<n>&#32;&#x79;es&#9;</n>", "yes"},
-                    TextCase{"NoBreakSpaceKept", "<n>\xC2\xA0yes\xC2\xA0</n>",
+                    TextCase{"TabsAndLineEnds", "<name>\t\r\n a  b \r\n\t</name>", "a  b"},
+                    TextCase{"Empty", "<name></name>", ""}, TextCase{"SelfClosing", "<name/>", ""},
+                    TextCase{"OnlySpace", "<name> \t\n </name>", ""},
+                    TextCase{"Cdata", "<name><![CDATA[ <yes> ]]></name>", "<yes>"},
+                    TextCase{"MixedCdata", "<name> a<![CDATA[ & ]]>b </name>", "a & b"},
+                    TextCase{"Descendants", "<name> x<i>y<b> z</b></i> </name>", "xy z"},
+                    TextCase{"CommentsLeftOut", "<name>ye<!-- no -->s</name>", "yes"},
+                    TextCase{"CharacterReferences", "<name>&#32;&#x79;es&#9;</name>", "yes"},
+                    TextCase{"NoBreakSpaceKept", "<name>\xC2\xA0yes\xC2\xA0</name>",
                              "\xC2\xA0yes\xC2\xA0"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(ElementText, latin1DeclarationTurnsHighBytesIntoTheirCharacters) {
-    XmlDocument document;
-    ASSERT_EQ(
-        document.loadFromMemory(std::string(kLatin1Declaration) + "\r\n<n>\xE9\xFF\xA0</n>\r\n")
-            .errorCode,
-        0);
-    EXPECT_EQ(document.selectSingleNode("n").text(), "\xC3\xA9\xC3\xBF\xC2\xA0");
+    const XmlDocument document = DocumentFromBytes(std::string(kLatin1Declaration) + "\r\n" +
+                                                   LayerHolding("<name>\xE9\xFF\xA0</name>"));
+    ASSERT_EQ(document.parseError().errorCode, 0);
+    EXPECT_EQ(OnlyLayer(document).selectSingleNode("name").text(), "\xC3\xA9\xC3\xBF\xC2\xA0");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -182,15 +179,17 @@ protected:
 TEST_F(OutsideFile, externalEntitiesAndDtdNeverPutTheFileIntoText) {
     WriteBytes(folder_ / "evil.dtd", "<!ENTITY e \"outside-by-dtd\">");
     const std::vector<std::string> doctypes = {
-        "<!DOCTYPE n [<!ENTITY e SYSTEM \"" + secretPath() + "\">]>",
-        "<!DOCTYPE n [<!ENTITY e SYSTEM \"" + secretUrl() + "\">]>",
-        "<!DOCTYPE n SYSTEM \"" + (folder_ / "evil.dtd").string() + "\" [<!ENTITY % p SYSTEM \"" +
-            secretPath() + "\"> %p;]>"};
+        "<!DOCTYPE kestrovadocument2 [<!ENTITY e SYSTEM \"" + secretPath() + "\">]>",
+        "<!DOCTYPE kestrovadocument2 [<!ENTITY e SYSTEM \"" + secretUrl() + "\">]>",
+        "<!DOCTYPE kestrovadocument2 SYSTEM \"" + (folder_ / "evil.dtd").string() +
+            "\" [<!ENTITY % p SYSTEM \"" + secretPath() + "\"> %p;]>"};
     for (const std::string& doctype : doctypes) {
-        XmlDocument document;
-        const ParseError& error = document.loadFromMemory(doctype + "\n<n>a&e;b</n>");
+        const XmlDocument document =
+            DocumentFromBytes(doctype + "\n" + LayerHolding("<name>a&e;b</name>"));
+        const ParseError& error = document.parseError();
         if (error.errorCode == 0) {
-            EXPECT_THAT(document.selectSingleNode("n").text(), Not(HasSubstr("outside")));
+            EXPECT_THAT(OnlyLayer(document).selectSingleNode("name").text(),
+                        Not(HasSubstr("outside")));
         }
         EXPECT_THAT(error.reason, Not(HasSubstr("outside")));
     }

@@ -1,8 +1,10 @@
-// A whole check run on arbitrary bytes as the project file: no crash, and an outcome that agrees
-// with the report, the messages and the folder afterwards.
+// A whole check run on arbitrary bytes as the project file: no crash, an outcome that agrees
+// with the report, the messages and the folder afterwards, and a document that reads the same
+// as the tree-built reference.
 
 #include "check/check_run.h"
 #include "check/platform.h"
+#include "document_dump.h"
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -112,5 +114,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& entry : fs::directory_iterator(ProjectFolder()))
         Expect(entry.path() == project);
     Expect(ReadAll(project) == bytes);
+
+    const kestrova::testing_support::BothDumps dumps =
+        kestrova::testing_support::DumpBothWays(bytes);
+    Expect(dumps.streamed == dumps.tree);
     return 0;
 }

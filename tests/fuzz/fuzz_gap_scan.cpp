@@ -8,6 +8,7 @@
 #include "check/run_state.h"
 #include "check/xml_document.h"
 #include "literal_gap_scan.h"
+#include "tests/check/document_from_bytes.h"
 #include "timefmt/timefmt.h"
 
 #include <array>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -104,22 +106,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Bytes bytes(data, size);
     const std::string xml = TimelineDocument(bytes);
 
-    kestrova::XmlDocument document;
-    if (document.loadFromMemory(xml).errorCode != 0)
+    const kestrova::XmlDocument document = kestrova::DocumentFromBytes(xml);
+    if (document.parseError().errorCode != 0)
         std::abort(); // the builder writes well-formed XML only
 
+    namespace element = kestrova::element;
+    const kestrova::XmlNode multilayer =
+        document.selectSingleNode(element::kDocument).selectSingleNode(element::kMultilayer);
     kestrova::CheckRunState fastState;
     kestrova::ReportText fastReport;
-    kestrova::XmlNode multilayer;
+    std::vector<kestrova::VisualItem> visualItems;
     try {
-        multilayer = kestrova::SurveyLayers(document, fastState, fastReport);
+        visualItems = kestrova::SurveyLayers(document, fastState, fastReport);
     } catch (const kestrova::DocumentProblem&) {
         return 0; // a warning time that cannot be written stops the run before the scan
     }
     kestrova::CheckRunState literalState = fastState;
     kestrova::ReportText literalReport = fastReport;
 
-    kestrova::ScanTimelineGaps(fastState, fastReport);
+    kestrova::ScanTimelineGaps(visualItems, fastState, fastReport);
     kestrova::ScanTimelineGapsLiteral(multilayer, literalState, literalReport);
     if (fastReport.text() != literalReport.text() ||
         fastState.errorsFound != literalState.errorsFound)

@@ -4,6 +4,8 @@
 
 #include "hostile_support.h"
 
+#include "check/xml_document.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -209,15 +211,33 @@ TEST(OutsideResources, NetworkAddressesAreNeverContacted) {
     ::close(listener);
 }
 
-TEST(MalformedBytes, DeepNestingEndsWithTheParseErrorReport) {
-    std::string deep;
-    for (int i = 0; i < 100'000; ++i)
-        deep += "<d>";
-    for (int i = 0; i < 100'000; ++i)
-        deep += "</d>";
-    const RunResult run = CheckDocument(Project(Layer("n") + deep));
-    EXPECT_EQ(run.outcome.status, CheckStatus::NotParsed) << run.outcome.description;
-    EXPECT_LT(run.outcome.description.size(), 4096u);
+// Nesting deeper than any real project is still checked up to the guard's depth; past it the
+// run stops with a message that names the cause.
+TEST(HugeButWellFormed, NestingIsCheckedUpToTheGuardAndRefusedPastIt) {
+    const auto nested = [](int depth) {
+        std::string deep;
+        for (int i = 0; i < depth; ++i)
+            deep += "<d>";
+        for (int i = 0; i < depth; ++i)
+            deep += "</d>";
+        return deep;
+    };
+    const RunResult checked = CheckDocument(Project(Layer("n") + nested(kDeepestNesting - 10)));
+    EXPECT_EQ(checked.outcome.status, CheckStatus::NoErrors) << checked.outcome.description;
+    const RunResult refused = CheckDocument(Project(Layer("n") + nested(100'000)));
+    EXPECT_EQ(refused.outcome.status, CheckStatus::Stopped);
+    EXPECT_NE(refused.outcome.description.find("nested deeper than " +
+                                               std::to_string(kDeepestNesting) + " levels"),
+              std::string::npos)
+        << refused.outcome.description;
+}
+
+// An embedded picture far beyond the parser's default text limit, in an element the check never
+// reads, is passed over.
+TEST(HugeButWellFormed, TwelveMegabyteTextInAnUnreadElementIsChecked) {
+    const std::string thumbnail = "<thumbnail>" + std::string(12 << 20, 'A') + "</thumbnail>";
+    const RunResult run = CheckDocument(Project(thumbnail + Layer("n")));
+    EXPECT_EQ(run.outcome.status, CheckStatus::NoErrors) << run.outcome.description;
 }
 
 TEST(MalformedBytes, NulBytesAnywhereGiveTheParseErrorReport) {

@@ -1,0 +1,131 @@
+// Running out of memory at any allocation of a check run ends that run with the "not enough
+// memory" stop (or, where the failed allocation was not needed, with the normal report), leaves
+// no working copy, and the next run of the same process is whole.
+
+#include "tests/check/check_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+// The allocation that is to fail, counted from when it is armed; -1 when none is.
+std::atomic<long> allocationsBeforeFailure{-1};
+
+bool ThisAllocationFails() {
+    long left = allocationsBeforeFailure.load();
+    while (left >= 0 && !allocationsBeforeFailure.compare_exchange_weak(left, left - 1)) {
+    }
+    return left == 0;
+}
+
+void* FailingMalloc(std::size_t size) {
+    return ThisAllocationFails() ? nullptr : std::malloc(size);
+}
+
+// The test's own bookkeeping inside a run allocates without failing.
+class InjectionPaused {
+public:
+    InjectionPaused() : saved_(allocationsBeforeFailure.exchange(-1)) {}
+    ~InjectionPaused() { allocationsBeforeFailure = saved_; }
+    InjectionPaused(const InjectionPaused&) = delete;
+    InjectionPaused& operator=(const InjectionPaused&) = delete;
+
+private:
+    long saved_;
+};
+
+} // namespace
+
+void* operator new(std::size_t size) {
+    if (void* block = FailingMalloc(size != 0 ? size : 1))
+        return block;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+
+void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
+
+namespace kestrova {
+namespace {
+
+using namespace testing_support;
+
+// Arms the failure when the run asks for the file, so that only the run's own allocations count.
+class ArmingSelection final : public FileSelection {
+public:
+    explicit ArmingSelection(long failing) : failing_(failing) {}
+    std::optional<std::string> chooseProjectFile() override {
+        std::optional<std::string> chosen("p.kpj");
+        allocationsBeforeFailure = failing_;
+        return chosen;
+    }
+
+private:
+    long failing_;
+};
+
+class KeptMessages final : public MessageDisplay {
+public:
+    void showMessage(const std::string& text) override {
+        const InjectionPaused paused;
+        shown.push_back(text);
+    }
+    std::vector<std::string> shown;
+};
+
+struct FailedRun {
+    CheckOutcome outcome;
+    std::string report;
+    bool failureHappened;
+};
+
+FailedRun RunFailingAt(long failing) {
+    ArmingSelection files(failing);
+    KeptMessages messages;
+    StringReportBox box;
+    UnseededRandom random;
+    CheckOutcome outcome = RunCheck({files, messages, box, random});
+    const bool failureHappened = allocationsBeforeFailure.exchange(-1) < 0;
+    return {std::move(outcome), box.text(), failureHappened};
+}
+
+void ExpectEveryFailureEndsOnlyItsRun() {
+    TempFolder folder;
+    WriteBytes(folder / "p.kpj", ReadBytes(std::string(KESTROVA_EXAMPLES) + "/rough-cut.kpj"));
+    CurrentDirectoryGuard inFolder(folder.path());
+    const RunResult whole = RunOn("p.kpj");
+    ASSERT_TRUE(whole.outcome.checked()) << whole.report;
+
+    long failing = 0;
+    for (;; ++failing) {
+        const FailedRun run = RunFailingAt(failing);
+        if (!run.failureHappened) {
+            EXPECT_EQ(run.report, whole.report);
+            break;
+        }
+        if (run.outcome.status == CheckStatus::Stopped)
+            EXPECT_NE(run.outcome.description.find("not enough memory"), std::string::npos)
+                << "allocation " << failing << ": " << run.outcome.description;
+        else
+            EXPECT_EQ(run.report, whole.report) << "allocation " << failing;
+        EXPECT_EQ(folder.entries(), std::set<std::string>{"p.kpj"}) << "allocation " << failing;
+        EXPECT_EQ(RunOn("p.kpj").report, whole.report) << "after allocation " << failing;
+    }
+    EXPECT_GT(failing, 20); // the run allocates in many places, and each one failed once
+}
+
+TEST(OutOfMemory, everyFailedAllocationEndsOnlyThatRunAndLeavesNoWorkingCopy) {
+    ExpectEveryFailureEndsOnlyItsRun();
+}
+
+} // namespace
+} // namespace kestrova
