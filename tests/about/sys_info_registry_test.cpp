@@ -1,6 +1,6 @@
 // GetKeyValue and StartSysInfo against the real Windows registry and program start. The test
-// writes its own keys: a test-only key, and the two keys the About dialog reads when they are
-// not there already (a fresh Wine prefix); it removes every key it wrote.
+// writes its own values: under a test-only key, and the two values the About dialog reads when
+// they are not there already (a fresh Wine prefix); it removes every value and key it wrote.
 
 #include "about/sys_info.h"
 
@@ -25,31 +25,34 @@ const char* const kTestKey = "SOFTWARE\\Kestrova Checker Test";
 const char* const kToolKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 const char* const kLocationKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
 
-bool KeyExists(const char* key) {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &opened) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(opened);
-    return true;
+bool ValueExists(const char* key, const char* value) {
+    return RegGetValueA(HKEY_LOCAL_MACHINE, key, value, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
 }
 
-// A key under HKEY_LOCAL_MACHINE that this test made, deleted with its values at the end.
+// A key under HKEY_LOCAL_MACHINE with values this test wrote. At the end the values go again,
+// and the key too when the test made it.
 class WrittenKey {
 public:
     explicit WrittenKey(const char* name) : name_(name) {
+        DWORD disposition = 0;
         if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
-                            nullptr) != ERROR_SUCCESS)
+                            &disposition) != ERROR_SUCCESS)
             throw std::runtime_error(std::string("cannot write the key ") + name);
+        made_ = disposition == REG_CREATED_NEW_KEY;
     }
     ~WrittenKey() {
+        for (const std::string& value : written_)
+            RegDeleteValueA(key_, value.c_str());
         RegCloseKey(key_);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, name_.c_str());
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, name_.c_str());
+        if (made_)
+            RegDeleteTreeA(HKEY_LOCAL_MACHINE, name_.c_str());
     }
     WrittenKey(const WrittenKey&) = delete;
     WrittenKey& operator=(const WrittenKey&) = delete;
 
     void set(const char* value, DWORD type, const std::string& bytes) {
+        written_.push_back(value);
         ASSERT_EQ(RegSetValueExA(key_, value, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                                  static_cast<DWORD>(bytes.size())),
                   ERROR_SUCCESS);
@@ -57,11 +60,12 @@ public:
     void setText(const char* value, const std::string& text) {
         set(value, REG_SZ, text + std::string(1, '\0'));
     }
-    void remove(const char* value) { RegDeleteValueA(key_, value); }
 
 private:
     std::string name_;
     HKEY key_ = nullptr;
+    bool made_ = false;
+    std::vector<std::string> written_;
 };
 
 struct ValueCase {
@@ -115,12 +119,12 @@ public:
     std::vector<std::string> texts;
 };
 
-// StartSysInfo with the real registry and launcher; only where the About dialog's two keys are
-// ours to write, so that a real System Information set-up is never touched.
+// StartSysInfo with the real registry and launcher; only where the two values the About dialog
+// reads are ours to write, so that a real System Information set-up is never touched.
 class SysInfoUnderTheRegistry : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (KeyExists(kToolKey) || KeyExists(kLocationKey))
+        if (ValueExists(kToolKey, "PATH") || ValueExists(kLocationKey, "MSINFO"))
             GTEST_SKIP() << "this machine has System Information keys of its own";
     }
     void Start() { StartSysInfo(PlatformRegistry(), PlatformLauncher(), messages); }
