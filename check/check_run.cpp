@@ -1,6 +1,7 @@
 #include "check/check_run.h"
 
 #include "check/check_failure.h"
+#include "check/file_access.h"
 #include "check/gap_scan.h"
 #include "check/layer_survey.h"
 #include "check/report_text.h"
@@ -22,7 +23,7 @@ constexpr std::string_view kParseErrorFollowUp =
 std::filesystem::path WorkingFolder(const std::string& projectFile, WorkingCopyPlace place) {
     if (place == WorkingCopyPlace::CurrentDirectory)
         return ".";
-    const std::filesystem::path folder = std::filesystem::path(projectFile).parent_path();
+    const std::filesystem::path folder = PathFromUtf8(projectFile).parent_path();
     return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
@@ -53,8 +54,8 @@ public:
 
 private:
     CheckOutcome check() {
-        WorkingCopy copy =
-            MakeWorkingCopy(projectFile_, WorkingFolder(projectFile_, ports_.place), ports_.random);
+        WorkingCopy copy = MakeWorkingCopy(
+            PathFromUtf8(projectFile_), WorkingFolder(projectFile_, ports_.place), ports_.random);
         XmlDocument document;
         const ParseError& parseError = load(document, copy);
 

@@ -2,14 +2,12 @@
 
 #include "check/check_failure.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <bitset>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace kestrova {
 namespace {
@@ -110,66 +108,66 @@ private:
     bool afterCarriageReturn_ = false;
 };
 
-std::string ErrorText(int error) {
-    return std::strerror(error);
-}
-
+// A folder's name as the user knows it: absolute, without "." or ".." and without a trailing
+// separator (except for a root such as "/").
 std::string FolderText(const std::filesystem::path& folder) {
     std::error_code ignored;
-    const auto absolute = std::filesystem::absolute(folder, ignored);
-    return (ignored ? folder : absolute.lexically_normal()).string();
+    std::filesystem::path shown = std::filesystem::absolute(folder, ignored);
+    shown = ignored ? folder : shown.lexically_normal();
+    if (!shown.has_filename() && shown.has_relative_path())
+        shown = shown.parent_path();
+    return Utf8FromPath(shown);
 }
 
-class FileHandle {
-public:
-    explicit FileHandle(int fd) : fd_(fd) {}
-    ~FileHandle() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileHandle(FileHandle&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    FileHandle& operator=(FileHandle&&) = delete;
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
+std::string Quoted(const std::filesystem::path& path) {
+    return "\"" + Utf8FromPath(path) + "\"";
+}
 
-    int fd() const { return fd_; }
-    // Closes now and says whether everything written reached the file system.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
+CheckStopped CannotRead(const std::filesystem::path& file, const std::string& why) {
+    return CheckStopped("Cannot read the project file " + Quoted(file) + ": " + why + ".");
+}
 
-private:
-    int fd_;
-};
+CheckStopped CannotWrite(const std::filesystem::path& copy, const FileFailure& failure) {
+    return CheckStopped("Cannot write the working copy " + Quoted(copy.filename()) +
+                        " in the folder \"" + FolderText(copy.parent_path()) +
+                        "\": " + failure.text() + ".");
+}
 
-// Reads up to `size` bytes; 0 at the end of the file. Throws with the errno on failure.
-std::size_t ReadSome(int fd, char* buffer, std::size_t size, const std::filesystem::path& file) {
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, size);
-        if (got >= 0)
-            return static_cast<std::size_t>(got);
-        if (errno != EINTR)
-            throw CheckStopped("Cannot read the project file \"" + file.string() +
-                               "\": " + ErrorText(errno) + ".");
+const char* KindText(FileKind kind) {
+    switch (kind) {
+    case FileKind::Folder:
+        return "a folder";
+    case FileKind::NamedPipe:
+        return "a named pipe";
+    case FileKind::Device:
+        return "a device";
+    case FileKind::Socket:
+        return "a socket";
+    default:
+        return "something other than a file";
     }
 }
 
-CheckStopped CannotWrite(const std::filesystem::path& copy, int error) {
-    return CheckStopped("Cannot write the working copy \"" + copy.filename().string() +
-                        "\" in the folder \"" + FolderText(copy.parent_path()) +
-                        "\": " + ErrorText(error) + ".");
+// Opened before the working copy exists, so that a project that is not an ordinary file (a
+// named pipe that never ends, a link to /dev/zero) stops the run before anything is made.
+InputFile OpenProject(const std::filesystem::path& projectFile) {
+    try {
+        InputFile input = InputFile::open(projectFile);
+        if (input.kind() != FileKind::Regular)
+            throw CannotRead(projectFile, std::string("it is ") + KindText(input.kind()) +
+                                              ", not an ordinary file");
+        return input;
+    } catch (const FileFailure& failure) {
+        throw CannotRead(projectFile, failure.text());
+    }
 }
 
-void WriteAll(int fd, std::string_view bytes, const std::filesystem::path& copy) {
-    while (!bytes.empty()) {
-        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            throw CannotWrite(copy, put < 0 ? errno : EIO);
-        bytes.remove_prefix(static_cast<std::size_t>(put));
+std::size_t ReadSome(InputFile& input, char* buffer, std::size_t size,
+                     const std::filesystem::path& projectFile) {
+    try {
+        return input.read(buffer, size);
+    } catch (const FileFailure& failure) {
+        throw CannotRead(projectFile, failure.text());
     }
 }
 
@@ -180,59 +178,86 @@ std::size_t CandidateIndex(std::string_view name) {
     return index;
 }
 
-// Without O_NONBLOCK, a named pipe of a candidate's name would hold the probe until some other
-// process opened it for writing.
-bool CanOpenForReading(const std::filesystem::path& candidate) {
-    const int fd = ::open(candidate.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
+struct CreatedCopy {
+    WorkingCopy copy;
+    OutputFile output;
+};
+
+// The system refused to create a candidate for a reason other than its name being taken.
+struct CreationRefused {
+    std::string name;
+    FileFailure failure;
+};
+
+std::string CannotCreateText(const CreationRefused& refused, const std::filesystem::path& folder) {
+    return "Cannot create the working copy \"" + refused.name + "\" in the folder \"" +
+           FolderText(folder) + "\": " + refused.failure.text();
 }
 
 // Creates the first free candidate exclusively, so that no existing file is ever emptied or
-// replaced, even one that appeared after the read probe.
-std::pair<WorkingCopy, FileHandle> CreateFreeCandidate(const std::filesystem::path& folder,
-                                                       RandomSource& random) {
+// replaced, even one that appeared after the read probe. Throws CreationRefused.
+CreatedCopy CreateFreeCandidate(const std::filesystem::path& folder, RandomSource& random) {
     std::bitset<kCandidateCount> taken;
     while (taken.count() < kCandidateCount) {
         const std::string name = NextCandidateName(random);
         const std::filesystem::path candidate = folder / name;
         if (!CanOpenForReading(candidate)) {
-            const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0)
-                return {WorkingCopy(candidate), FileHandle(fd)};
-            if (errno != EEXIST)
-                throw CheckStopped("Cannot create the working copy \"" + name +
-                                   "\" in the folder \"" + FolderText(folder) +
-                                   "\": " + ErrorText(errno) + ".");
+            try {
+                if (std::optional<NewFile> made = CreateNewFile(candidate))
+                    return {WorkingCopy(candidate, std::move(made->removal)),
+                            std::move(made->file)};
+            } catch (const FileFailure& failure) {
+                throw CreationRefused{name, failure};
+            }
         }
         taken.set(CandidateIndex(name));
     }
-    throw CheckStopped("All 256 working-copy names (@@@@@@@@.tmp to AAAAAAAA.tmp) are taken in the "
-                       "folder \"" +
-                       FolderText(folder) + "\". Move some of these files away and check again.");
+    throw CheckStopped(
+        "All 256 working-copy names (@@@@@@@@.tmp to AAAAAAAA.tmp) in the folder \"" +
+        FolderText(folder) +
+        "\" are in use, by other files or by checks running at the same moment. "
+        "Check again once those checks have ended, or move the other files away.");
+}
+
+// In the chosen folder, or, where that folder takes no new files, in the temporary folder.
+CreatedCopy CreateWorkingCopyFile(const std::filesystem::path& folder, RandomSource& random) {
+    try {
+        return CreateFreeCandidate(folder, random);
+    } catch (const CreationRefused& refused) {
+        if (!refused.failure.folderNotWritable())
+            throw CheckStopped(CannotCreateText(refused, folder) + ".");
+        const std::filesystem::path temporary = UserTemporaryFolder();
+        try {
+            return CreateFreeCandidate(temporary, random);
+        } catch (const CreationRefused& again) {
+            throw CheckStopped(CannotCreateText(refused, folder) +
+                               ", nor in the temporary folder \"" + FolderText(temporary) +
+                               "\": " + again.failure.text() + ".");
+        }
+    }
 }
 
 } // namespace
 
 WorkingCopy::~WorkingCopy() {
     if (!path_.empty())
-        ::unlink(path_.c_str());
+        RemoveFile(path_);
 }
 
-WorkingCopy::WorkingCopy(WorkingCopy&& other) noexcept : path_(std::move(other.path_)) {
+WorkingCopy::WorkingCopy(WorkingCopy&& other) noexcept
+    : path_(std::move(other.path_)), removal_(std::move(other.removal_)) {
     other.path_.clear();
 }
 
 void WorkingCopy::remove() {
     if (path_.empty())
         return;
-    if (::unlink(path_.c_str()) != 0 && errno != ENOENT)
-        throw CheckStopped("Cannot remove the working copy \"" + path_.filename().string() +
-                           "\" from the folder \"" + FolderText(path_.parent_path()) +
-                           "\": " + ErrorText(errno) + ".");
+    if (const std::optional<FileFailure> failure = RemoveFile(path_))
+        throw CheckStopped("Cannot remove the working copy " + Quoted(path_.filename()) +
+                           " from the folder \"" + FolderText(path_.parent_path()) +
+                           "\": " + failure->text() + ".");
     path_.clear();
+    removal_ = RemovalOnExit();
 }
 
 std::string NextCandidateName(RandomSource& random) {
@@ -247,30 +272,42 @@ std::string NextCandidateName(RandomSource& random) {
 WorkingCopy MakeWorkingCopy(const std::filesystem::path& projectFile,
                             const std::filesystem::path& folder, RandomSource& random,
                             CopyListener* listener) {
-    auto [copy, output] = CreateFreeCandidate(folder, random);
-    FileHandle input(::open(projectFile.c_str(), O_RDONLY | O_CLOEXEC));
-    if (input.fd() < 0)
-        throw CheckStopped("Cannot read the project file \"" + projectFile.string() +
-                           "\": " + ErrorText(errno) + ".");
+    InputFile input = OpenProject(projectFile);
+    CreatedCopy made = CreateWorkingCopyFile(folder, random);
     const auto buffer = std::make_unique_for_overwrite<char[]>(kChunkSize);
     std::string rewritten;
     LineRewriter rewriter(rewritten);
-    while (const std::size_t got = ReadSome(input.fd(), buffer.get(), kChunkSize, projectFile)) {
-        rewriter.feed(std::string_view(buffer.get(), got));
-        if (rewritten.size() >= kChunkSize) {
-            WriteAll(output.fd(), rewritten, copy.path());
-            if (listener != nullptr)
-                listener->copied(rewritten);
-            rewritten.clear();
+    const auto pass = [&] {
+        try {
+            made.output.writeAll(rewritten);
+        } catch (const FileFailure& failure) {
+            throw CannotWrite(made.copy.path(), failure);
         }
+        if (listener != nullptr)
+            listener->copied(rewritten);
+        rewritten.clear();
+    };
+    // A file that grows while it is read (a log, /proc) is copied as it was when opened.
+    std::uint64_t left = input.sizeAtOpening();
+    while (left > 0) {
+        const std::size_t wanted =
+            static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunkSize));
+        const std::size_t got = ReadSome(input, buffer.get(), wanted, projectFile);
+        if (got == 0)
+            break;
+        left -= got;
+        rewriter.feed(std::string_view(buffer.get(), got));
+        if (rewritten.size() >= kChunkSize)
+            pass();
     }
     rewriter.finish();
-    WriteAll(output.fd(), rewritten, copy.path());
-    if (listener != nullptr)
-        listener->copied(rewritten);
-    if (!output.close())
-        throw CannotWrite(copy.path(), errno);
-    return std::move(copy);
+    pass();
+    try {
+        made.output.close();
+    } catch (const FileFailure& failure) {
+        throw CannotWrite(made.copy.path(), failure);
+    }
+    return std::move(made.copy);
 }
 
 std::string RewriteProjectText(std::string_view bytes) {

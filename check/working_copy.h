@@ -1,7 +1,9 @@
 #pragma once
 // The working copy: a temporary copy of the project file whose XML declaration is rewritten so
-// that the parser reads its bytes as ISO-8859-1. It is removed on every way out of a run.
+// that the parser reads its bytes as ISO-8859-1. It is removed on every way out of a run, and
+// when a signal or exit() ends the process (once RemoveListedFilesOnExit has been called).
 
+#include "check/file_access.h"
 #include "check/platform.h"
 
 #include <filesystem>
@@ -17,7 +19,8 @@ inline constexpr std::string_view kLatin1Declaration =
 
 class WorkingCopy {
 public:
-    explicit WorkingCopy(std::filesystem::path path) : path_(std::move(path)) {}
+    explicit WorkingCopy(std::filesystem::path path, RemovalOnExit removal = {})
+        : path_(std::move(path)), removal_(std::move(removal)) {}
     ~WorkingCopy();
     WorkingCopy(WorkingCopy&& other) noexcept;
     WorkingCopy& operator=(WorkingCopy&&) = delete;
@@ -30,6 +33,7 @@ public:
 
 private:
     std::filesystem::path path_;
+    RemovalOnExit removal_;
 };
 
 // The next candidate name: eight characters, each "@" or "A", then ".tmp".
@@ -43,10 +47,13 @@ public:
     virtual void copied(std::string_view bytes) = 0;
 };
 
-// Picks a free name in the folder, creates it (never replacing an existing file) and copies the
-// project file into it line by line: every line ends with CR LF, and every occurrence of the
-// plain declaration becomes the ISO-8859-1 one. Throws CheckStopped when a file cannot be read,
-// created or written, or when all 256 names are taken.
+// Opens the project file, which must be an ordinary file; picks a free name in the folder,
+// creates it (never replacing an existing file) and copies the project file into it line by
+// line, no more than the size the project had when it was opened: every line ends with CR LF,
+// and every occurrence of the plain declaration becomes the ISO-8859-1 one. Where the folder
+// does not take new files (read-only, no permission), the copy is made in the user's temporary
+// folder instead. Throws CheckStopped when a file cannot be read, created or written, or when
+// all 256 names are taken.
 WorkingCopy MakeWorkingCopy(const std::filesystem::path& projectFile,
                             const std::filesystem::path& folder, RandomSource& random,
                             CopyListener* listener = nullptr);

@@ -1,3 +1,4 @@
+#include "check/file_access.h"
 #include "cli/kpjcheck.h"
 
 #include <iostream>
@@ -108,6 +109,8 @@ int wmain(int argc, wchar_t** argv) {
 #else
 
 int main(int argc, char** argv) {
+    kestrova::RemoveListedFilesOnExit();
+    kestrova::FailWritesToClosedPipes();
     std::ios::sync_with_stdio(false);
     return kestrova::RunKpjcheck(std::vector<std::string>(argv + 1, argv + argc), std::cout,
                                  std::cerr);

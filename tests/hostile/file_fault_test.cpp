@@ -8,12 +8,19 @@
 #include "hostile_support.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <functional>
 #include <future>
+#include <optional>
+#include <thread>
 
 namespace kestrova::hostile {
 namespace {
@@ -99,35 +106,175 @@ TEST(ProjectFileFaults, MissingPathOrFolderInsteadOfFileStopsTheRun) {
     }
 }
 
-TEST(WorkingCopyFaults, FolderThatCannotTakeFilesStopsTheRun) {
+// Replaces the process's standard input for the guard's lifetime.
+class StandardInputFrom {
+public:
+    explicit StandardInputFrom(const char* path) : saved_(::dup(0)) {
+        const int replacement = ::open(path, O_RDONLY | O_CLOEXEC);
+        ::dup2(replacement, 0);
+        ::close(replacement);
+    }
+    ~StandardInputFrom() {
+        ::dup2(saved_, 0);
+        ::close(saved_);
+    }
+    StandardInputFrom(const StandardInputFrom&) = delete;
+    StandardInputFrom& operator=(const StandardInputFrom&) = delete;
+
+private:
+    int saved_;
+};
+
+struct SpecialProject {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+    const char* kind;
+};
+
+void PrintTo(const SpecialProject& project, std::ostream* os) {
+    *os << project.name;
+}
+
+class NotAnOrdinaryFile : public ::testing::TestWithParam<SpecialProject> {};
+
+// A named pipe would hold the run for ever; /dev/zero, or standard input fed from it, would
+// fill the disk. Each is refused before a working copy exists.
+TEST_P(NotAnOrdinaryFile, StopsTheRunNamingTheFileBeforeAnyCopyIsMade) {
     TempFolder folder;
-    WriteBytes(folder / "project.kpj", kCleanProject);
-    // The working copy's folder is a file: "blocker/.." cannot hold a new file.
-    WriteBytes(folder / "blocker", "not a folder");
+    const fs::path project = folder / "project.kpj";
+    GetParam().make(project);
     const auto before = Snapshot(folder.path());
-    const RunResult run = RunOn((folder / "blocker" / ".." / "project.kpj").string());
+    const StandardInputFrom zeros("/dev/zero");
+    auto running = std::async(std::launch::async, [&] { return RunOn(project.string()); });
+    if (running.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        const int writer = ::open(project.c_str(), O_WRONLY | O_NONBLOCK);
+        running.wait();
+        if (writer >= 0)
+            ::close(writer);
+        FAIL() << "the run waited on the project";
+    }
+    const RunResult run = running.get();
     ExpectFailureShown(run);
-    EXPECT_NE(run.outcome.description.find("Cannot create the working copy"), std::string::npos)
-        << run.outcome.description;
+    EXPECT_EQ(run.outcome.description, "Cannot read the project file \"" + project.string() +
+                                           "\": it is " + GetParam().kind +
+                                           ", not an ordinary file.");
     EXPECT_TRUE(Snapshot(folder.path()) == before);
 }
 
-TEST(WorkingCopyFaults, ReadOnlyFolderStopsTheRun) {
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, NotAnOrdinaryFile,
+    ::testing::Values(
+        SpecialProject{"NamedPipe", [](const fs::path& at) { ::mkfifo(at.c_str(), 0600); },
+                       "a named pipe"},
+        SpecialProject{"LinkToDevZero",
+                       [](const fs::path& at) { fs::create_symlink("/dev/zero", at); }, "a device"},
+        SpecialProject{"LinkToStandardInputFedFromDevZero",
+                       [](const fs::path& at) { fs::create_symlink("/proc/self/fd/0", at); },
+                       "a device"},
+        SpecialProject{"Folder", [](const fs::path& at) { fs::create_directory(at); }, "a folder"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WorkingCopyFaults, FolderThatCannotTakeFilesStopsTheRun) {
+    TempFolder outside;
+    TempFolder gone;
+    WriteBytes(outside / "project.kpj", kCleanProject);
+    const auto before = Snapshot(outside.path());
+    // A current directory that has been removed takes no new file, and not for want of
+    // permission: the run stops instead of moving to the temporary folder.
+    InFolder inside(gone.path());
+    fs::remove(gone.path());
+    const RunResult run =
+        RunOn((outside / "project.kpj").string(), WorkingCopyPlace::CurrentDirectory);
+    ExpectFailureShown(run);
+    EXPECT_NE(run.outcome.description.find("Cannot create the working copy"), std::string::npos)
+        << run.outcome.description;
+    EXPECT_NE(run.outcome.description.find(": there is no such file or folder."), std::string::npos)
+        << run.outcome.description;
+    EXPECT_TRUE(Snapshot(outside.path()) == before);
+}
+
+// Sets an environment variable for the guard's lifetime.
+class EnvironmentSetting {
+public:
+    EnvironmentSetting(const char* name, const std::string& value) : name_(name) {
+        if (const char* previous = std::getenv(name))
+            previous_ = previous;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~EnvironmentSetting() {
+        if (previous_)
+            ::setenv(name_, previous_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+    EnvironmentSetting(const EnvironmentSetting&) = delete;
+    EnvironmentSetting& operator=(const EnvironmentSetting&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> previous_;
+};
+
+// A project on a read-only medium is checked all the same: the copy goes to $TMPDIR, and the
+// report is the one a writable folder gives.
+TEST(WorkingCopyFaults, ReadOnlyFolderGetsItsCopyInTheTemporaryFolder) {
     TempFolder outside;
     TempFolder place;
+    TempFolder temporary;
     WriteBytes(outside / "project.kpj", kCleanProject);
     SmallMount mount(place.path(), "size=256k");
     if (!mount.mounted() || !mount.remountReadOnly())
         GTEST_SKIP() << "cannot mount a read-only tmpfs here (needs root and mount rights); "
                         "as root a chmod would not stop the writes";
+    const EnvironmentSetting tmpdir("TMPDIR", temporary.path().string());
+    const std::string project = (outside / "project.kpj").string();
+    const RunResult writable = RunOn(project, WorkingCopyPlace::ProjectFolder);
+    ASSERT_EQ(writable.outcome.status, CheckStatus::NoErrors) << writable.outcome.description;
+
+    struct Seen final : CopyListener {
+        void copied(std::string_view) override {
+            for (const auto& entry : fs::directory_iterator(folder))
+                names.push_back(entry.path().filename().string());
+        }
+        fs::path folder;
+        std::vector<std::string> names;
+    } seen;
+    seen.folder = temporary.path();
+    UnseededRandom random;
+    const WorkingCopy copy = MakeWorkingCopy(project, place.path(), random, &seen);
+    EXPECT_EQ(copy.path().parent_path(), temporary.path());
+    EXPECT_EQ(seen.names, std::vector<std::string>{copy.path().filename().string()});
+
+    InFolder inside(place.path());
+    const RunResult readOnly = RunOn(project, WorkingCopyPlace::CurrentDirectory);
+    EXPECT_EQ(readOnly.outcome.status, CheckStatus::NoErrors) << readOnly.outcome.description;
+    EXPECT_EQ(readOnly.report, writable.report);
+    EXPECT_TRUE(fs::is_empty(place.path()));
+    EXPECT_EQ(Snapshot(temporary.path()).size(), 1u) << "only the copy held above";
+    EXPECT_EQ(ReadBytes(outside / "project.kpj"), kCleanProject);
+}
+
+// When the temporary folder takes no copy either, the message names both folders.
+TEST(WorkingCopyFaults, ReadOnlyFolderAndTemporaryFolderStopTheRunNamingBoth) {
+    TempFolder outside;
+    TempFolder place;
+    WriteBytes(outside / "project.kpj", kCleanProject);
+    SmallMount mount(place.path(), "size=256k");
+    if (!mount.mounted() || !mount.remountReadOnly())
+        GTEST_SKIP() << "cannot mount a read-only tmpfs here (needs root and mount rights)";
+    const EnvironmentSetting tmpdir("TMPDIR", place.path().string() + "/");
     InFolder inside(place.path());
     const RunResult run =
         RunOn((outside / "project.kpj").string(), WorkingCopyPlace::CurrentDirectory);
     ExpectFailureShown(run);
-    EXPECT_NE(run.outcome.description.find("Read-only file system"), std::string::npos)
+    const std::string folder = "\"" + place.path().string() + "\"";
+    EXPECT_NE(run.outcome.description.find(" in the folder " + folder +
+                                           ": the file system is read-only, nor in the "
+                                           "temporary folder " +
+                                           folder + ": the file system is read-only."),
+              std::string::npos)
         << run.outcome.description;
     EXPECT_TRUE(fs::is_empty(place.path()));
-    EXPECT_EQ(ReadBytes(outside / "project.kpj"), kCleanProject);
 }
 
 TEST(WorkingCopyFaults, FullDiskWhileCopyingStopsTheRunAndRemovesTheCopy) {
@@ -151,7 +298,8 @@ TEST(WorkingCopyFaults, FullDiskWhileCopyingStopsTheRunAndRemovesTheCopy) {
     const RunResult run =
         RunOn((outside / "project.kpj").string(), WorkingCopyPlace::CurrentDirectory);
     ExpectFailureShown(run);
-    EXPECT_NE(run.outcome.description.find("No space left on device"), std::string::npos)
+    EXPECT_NE(run.outcome.description.find(": there is no space left on the device."),
+              std::string::npos)
         << run.outcome.description;
     EXPECT_TRUE(Snapshot(place.path()) == before) << "a working copy was left behind";
     EXPECT_EQ(ReadBytes(outside / "project.kpj"), project);
@@ -166,6 +314,10 @@ TEST(WorkingCopyNames, AllNamesTakenStopsTheRunAndChangesNone) {
     const RunResult run = RunOn((folder / "project.kpj").string());
     ExpectFailureShown(run);
     EXPECT_NE(run.outcome.description.find("All 256 working-copy names"), std::string::npos);
+    EXPECT_NE(run.outcome.description.find(
+                  "are in use, by other files or by checks running at the same moment"),
+              std::string::npos)
+        << run.outcome.description;
     EXPECT_TRUE(Snapshot(folder.path()) == before);
 }
 
@@ -223,6 +375,169 @@ TEST_F(OddCandidate, FifoWithTheNameDoesNotBlockTheRun) {
         FAIL() << "the run waited on a FIFO that has a working-copy name";
     }
     run.get();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Ways out of the process
+
+// The working-copy names in a folder.
+std::vector<std::string> CopiesIn(const fs::path& folder) {
+    std::vector<std::string> copies;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().extension() == ".tmp")
+            copies.push_back(entry.path().filename().string());
+    return copies;
+}
+
+// kpjcheck started on one project, its standard output thrown away and its standard error
+// `errorOutput`. Ended with SIGKILL if the test leaves it running.
+class Kpjcheck {
+public:
+    Kpjcheck(const fs::path& project, int errorOutput, bool hangupIgnored = false) {
+        std::fflush(nullptr);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int discard = ::open("/dev/null", O_WRONLY);
+            ::dup2(discard, 1);
+            ::dup2(errorOutput, 2);
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            ::signal(SIGHUP, hangupIgnored ? SIG_IGN : SIG_DFL);
+            ::execl(KPJCHECK, "kpjcheck", project.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~Kpjcheck() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            wait();
+        }
+    }
+    Kpjcheck(const Kpjcheck&) = delete;
+    Kpjcheck& operator=(const Kpjcheck&) = delete;
+
+    pid_t pid() const { return pid_; }
+    // Without reaping it, so that wait() still gets the status.
+    bool running() const {
+        siginfo_t info{};
+        return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+               info.si_pid == 0;
+    }
+    int wait() {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return status;
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+// A pipe that nobody reads, filled to the brim: a write to it waits until the test ends.
+class FullPipe {
+public:
+    FullPipe() {
+        ::pipe2(ends_, O_CLOEXEC);
+        ::fcntl(ends_[1], F_SETFL, O_NONBLOCK);
+        const std::string filler(4096, 'x');
+        while (::write(ends_[1], filler.data(), filler.size()) > 0) {
+        }
+        ::fcntl(ends_[1], F_SETFL, 0);
+    }
+    ~FullPipe() {
+        ::close(ends_[0]);
+        ::close(ends_[1]);
+    }
+    FullPipe(const FullPipe&) = delete;
+    FullPipe& operator=(const FullPipe&) = delete;
+    int writeEnd() const { return ends_[1]; }
+
+private:
+    int ends_[2];
+};
+
+struct EndingSignal {
+    const char* name;
+    int signal;
+    bool hangupIgnored;
+};
+
+void PrintTo(const EndingSignal& ending, std::ostream* os) {
+    *os << ending.name;
+}
+
+class SignalDuringCheck : public ::testing::TestWithParam<EndingSignal> {};
+
+// kpjcheck shows the parse error of a damaged project while its working copy exists; with a
+// full pipe as its standard error it stays there until the signal comes.
+TEST_P(SignalDuringCheck, RemovesTheWorkingCopyAndEndsByThatSignal) {
+    TempFolder folder;
+    const fs::path project = folder / "damaged.kpj";
+    WriteBytes(project, "<kestrovadocument2><multilayer>\n");
+    FullPipe errors;
+    Kpjcheck checker(project, errors.writeEnd(), GetParam().hangupIgnored);
+    for (int waited = 0; CopiesIn(folder.path()).empty() && checker.running(); ++waited) {
+        ASSERT_LT(waited, 2000) << "no working copy appeared";
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(CopiesIn(folder.path()).size(), 1u) << "kpjcheck ended before its message";
+    if (GetParam().hangupIgnored)
+        ::kill(checker.pid(), SIGHUP);
+    ::kill(checker.pid(), GetParam().signal);
+    const int status = checker.wait();
+    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+    EXPECT_EQ(WTERMSIG(status), GetParam().signal)
+        << "ended by " << WTERMSIG(status) << " (1 is SIGHUP)";
+    EXPECT_TRUE(CopiesIn(folder.path()).empty());
+}
+
+// A hangup ignored from the start (nohup) stays ignored: pending together, SIGHUP would be
+// acted on before SIGTERM.
+INSTANTIATE_TEST_SUITE_P(
+    Signals, SignalDuringCheck,
+    ::testing::Values(EndingSignal{"Interrupt", SIGINT, false},
+                      EndingSignal{"Terminate", SIGTERM, false},
+                      EndingSignal{"Hangup", SIGHUP, false}, EndingSignal{"Quit", SIGQUIT, false},
+                      EndingSignal{"TerminateWithHangupIgnored", SIGTERM, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// `kpjcheck damaged.kpj 2>&1 | true`: the reader is gone before the first message.
+TEST(ClosedOutput, KpjcheckWritingIntoAClosedPipeRemovesItsCopyAndEndsWithStatusTwo) {
+    TempFolder folder;
+    const fs::path project = folder / "damaged.kpj";
+    WriteBytes(project, "<kestrovadocument2><multilayer>\n");
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    ::close(ends[0]);
+    Kpjcheck checker(project, ends[1]);
+    ::close(ends[1]);
+    const int status = checker.wait();
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_EQ(folder.entries(), std::set<std::string>{"damaged.kpj"});
+}
+
+// The window ends through exit() when its display connection is lost.
+TEST(ExitDuringCheck, RemovesTheWorkingCopy) {
+    TempFolder folder;
+    WriteBytes(folder / "project.kpj", kCleanProject);
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        RemoveListedFilesOnExit();
+        struct ExitWhileCopying final : CopyListener {
+            void copied(std::string_view) override { std::exit(3); }
+        } exiting;
+        UnseededRandom random;
+        MakeWorkingCopy(folder / "project.kpj", folder.path(), random, &exiting);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    EXPECT_EQ(folder.entries(), std::set<std::string>{"project.kpj"});
 }
 
 } // namespace

@@ -1,0 +1,323 @@
+// The file-access seam on POSIX systems.
+
+#include "check/file_access.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace kestrova {
+namespace {
+
+int Descriptor(const FileHandle& handle) {
+    return static_cast<int>(handle.native());
+}
+
+FileKind KindOf(mode_t mode) {
+    if (S_ISREG(mode))
+        return FileKind::Regular;
+    if (S_ISDIR(mode))
+        return FileKind::Folder;
+    if (S_ISFIFO(mode))
+        return FileKind::NamedPipe;
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return FileKind::Device;
+    if (S_ISSOCK(mode))
+        return FileKind::Socket;
+    return FileKind::Other;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The removal list. A signal handler may only read it, so every entry is a fixed buffer
+// prepared before the entry is marked armed; only lock-free atomics guard it.
+
+constexpr int kListSize = 8;
+constexpr int kFree = 0;
+constexpr int kFilling = 1;
+constexpr int kArmed = 2;
+static_assert(std::atomic<int>::is_always_lock_free);
+static_assert(std::atomic<pid_t>::is_always_lock_free);
+
+struct ListedFile {
+    std::atomic<int> state{kFree};
+    // The process that made the file: a child forked meanwhile must not remove it.
+    std::atomic<pid_t> owner{0};
+    char path[PATH_MAX];
+};
+
+ListedFile gListed[kListSize];
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+void RemoveListedFiles() noexcept {
+    const pid_t self = ::getpid();
+    for (ListedFile& listed : gListed) {
+        if (listed.state.load() == kArmed && listed.owner.load() == self)
+            ::unlink(listed.path);
+    }
+}
+
+extern "C" void RemoveListedFilesAtExit() {
+    RemoveListedFiles();
+}
+
+extern "C" void RemoveListedFilesAndEnd(int signal) {
+    const int savedErrno = errno;
+    RemoveListedFiles();
+    // The handler was installed with SA_RESETHAND, so the default action is back: raised again,
+    // the signal ends the process as it would have without the handler.
+    ::raise(signal);
+    errno = savedErrno;
+}
+
+// A file that is being made is listed before a signal can end the process, so the ending
+// signals wait while the file is created and listed.
+class EndingSignalsHeld {
+public:
+    EndingSignalsHeld() {
+        sigset_t ending;
+        sigemptyset(&ending);
+        for (const int signal : kEndingSignals)
+            sigaddset(&ending, signal);
+        ::pthread_sigmask(SIG_BLOCK, &ending, &previous_);
+    }
+    ~EndingSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    EndingSignalsHeld(const EndingSignalsHeld&) = delete;
+    EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
+// A path that does not fit, or a full list, leaves the file unlisted: the run goes on, and
+// only an ending signal would leave the file behind.
+RemovalOnExit List(const std::filesystem::path& path) {
+    const std::string& text = path.native();
+    if (text.size() >= PATH_MAX)
+        return {};
+    for (int slot = 0; slot < kListSize; ++slot) {
+        int expected = kFree;
+        if (gListed[slot].state.compare_exchange_strong(expected, kFilling)) {
+            std::memcpy(gListed[slot].path, text.c_str(), text.size() + 1);
+            gListed[slot].owner.store(::getpid());
+            gListed[slot].state.store(kArmed);
+            return RemovalOnExit(slot);
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Failures
+
+std::string FileFailure::text() const {
+    switch (code_) {
+    case ENOENT:
+        return "there is no such file or folder";
+    case EACCES:
+        return "permission denied";
+    case EPERM:
+        return "the operation is not permitted";
+    case EROFS:
+        return "the file system is read-only";
+    case ENOSPC:
+        return "there is no space left on the device";
+    case EDQUOT:
+        return "the disk quota is used up";
+    case EISDIR:
+        return "it is a folder";
+    case ENOTDIR:
+        return "a part of the path is not a folder";
+    case ELOOP:
+        return "there are too many symbolic links in the path";
+    case ENAMETOOLONG:
+        return "the name is too long";
+    case EMFILE:
+        return "this program has too many files open";
+    case ENFILE:
+        return "the system has too many files open";
+    case EIO:
+        return "an input/output error occurred";
+    case EBUSY:
+        return "the file or device is busy";
+    case ETXTBSY:
+        return "the file is in use";
+    case EEXIST:
+        return "a file of that name exists already";
+    case EINVAL:
+        return "the name or the operation is not valid";
+    case ENXIO:
+    case ENODEV:
+        return "there is no such device";
+    case EAGAIN:
+        return "the file is not available at the moment";
+    case EFBIG:
+    case EOVERFLOW:
+        return "the file is too large";
+    case ENOMEM:
+        return "there is not enough memory";
+    case ESTALE:
+        return "the file on the network share is no longer valid";
+    default:
+        return "the system reported error " + std::to_string(code_);
+    }
+}
+
+bool FileFailure::folderNotWritable() const {
+    return code_ == EACCES || code_ == EPERM || code_ == EROFS;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Handles and files
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+    if (this != &other) {
+        close();
+        native_ = other.native_;
+        other.native_ = kNone;
+    }
+    return *this;
+}
+
+bool FileHandle::close(int* error) noexcept {
+    if (native_ == kNone)
+        return true;
+    const int descriptor = static_cast<int>(native_);
+    native_ = kNone;
+    // After EINTR the descriptor is closed all the same on Linux: no second close.
+    if (::close(descriptor) == 0 || errno == EINTR)
+        return true;
+    if (error != nullptr)
+        *error = errno;
+    return false;
+}
+
+InputFile InputFile::open(const std::filesystem::path& path) {
+    // O_NONBLOCK: a named pipe without a writer would otherwise hold the open for ever.
+    FileHandle handle(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (handle.native() < 0)
+        throw FileFailure(errno);
+    struct stat status {};
+    if (::fstat(Descriptor(handle), &status) != 0)
+        throw FileFailure(errno);
+    const FileKind kind = KindOf(status.st_mode);
+    // Reads of an ordinary file wait for the disk as usual.
+    if (kind == FileKind::Regular) {
+        const int flags = ::fcntl(Descriptor(handle), F_GETFL);
+        if (flags < 0 || ::fcntl(Descriptor(handle), F_SETFL, flags & ~O_NONBLOCK) != 0)
+            throw FileFailure(errno);
+    }
+    return InputFile(std::move(handle), kind, static_cast<std::uint64_t>(status.st_size));
+}
+
+std::size_t InputFile::read(char* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t got = ::read(Descriptor(handle_), buffer, size);
+        if (got >= 0)
+            return static_cast<std::size_t>(got);
+        if (errno != EINTR)
+            throw FileFailure(errno);
+    }
+}
+
+void OutputFile::writeAll(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t put = ::write(Descriptor(handle_), bytes.data(), bytes.size());
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            throw FileFailure(put < 0 ? errno : EIO);
+        bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+}
+
+void OutputFile::close() {
+    int error = 0;
+    if (!handle_.close(&error))
+        throw FileFailure(error);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Names
+
+std::optional<NewFile> CreateNewFile(const std::filesystem::path& path) {
+    const EndingSignalsHeld held;
+    // O_EXCL: never an existing file, and never through a link, even one that leads nowhere.
+    FileHandle handle(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (handle.native() < 0) {
+        if (errno == EEXIST)
+            return std::nullopt;
+        throw FileFailure(errno);
+    }
+    // The umask may have taken the owner's rights away. A file system without modes refuses
+    // fchmod, and has no umask to undo either.
+    ::fchmod(Descriptor(handle), S_IRUSR | S_IWUSR);
+    return NewFile{OutputFile(std::move(handle)), List(path)};
+}
+
+bool CanOpenForReading(const std::filesystem::path& path) noexcept {
+    FileHandle handle(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    return handle.native() >= 0;
+}
+
+std::optional<FileFailure> RemoveFile(const std::filesystem::path& path) noexcept {
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT)
+        return std::nullopt;
+    return FileFailure(errno);
+}
+
+std::filesystem::path UserTemporaryFolder() {
+    const char* const folder = std::getenv("TMPDIR");
+    return folder != nullptr && *folder != '\0' ? folder : "/tmp";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Removal on exit
+
+RemovalOnExit::~RemovalOnExit() {
+    if (slot_ >= 0)
+        gListed[slot_].state.store(kFree);
+}
+
+RemovalOnExit& RemovalOnExit::operator=(RemovalOnExit&& other) noexcept {
+    if (this != &other) {
+        if (slot_ >= 0)
+            gListed[slot_].state.store(kFree);
+        slot_ = other.slot_;
+        other.slot_ = -1;
+    }
+    return *this;
+}
+
+void RemoveListedFilesOnExit() {
+    static std::atomic<bool> installed{false};
+    if (installed.exchange(true))
+        return;
+    std::atexit(RemoveListedFilesAtExit);
+    for (const int signal : kEndingSignals) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action {};
+        action.sa_handler = RemoveListedFilesAndEnd;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+void FailWritesToClosedPipes() {
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+} // namespace kestrova
