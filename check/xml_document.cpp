@@ -1,11 +1,8 @@
 #include "check/xml_document.h"
 
 #include "check/check_failure.h"
+#include "check/file_access.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <libxml/entities.h>
@@ -14,6 +11,7 @@
 #include <libxml/xmlerror.h>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 
 namespace kestrova {
@@ -72,13 +70,16 @@ struct ParserContextDeleter {
     void operator()(xmlParserCtxtPtr ctxt) const { xmlFreeParserCtxt(ctxt); }
 };
 
-struct FileDescriptor {
-    int fd;
-    ~FileDescriptor() {
-        if (fd >= 0)
-            ::close(fd);
+// The parser reads the document through the file-access seam. A failed read ends the parse
+// with an error; no exception crosses into the parser.
+int ReadForParser(void* file, char* buffer, int size) {
+    try {
+        return static_cast<int>(
+            static_cast<InputFile*>(file)->read(buffer, static_cast<std::size_t>(size)));
+    } catch (...) {
+        return -1;
     }
-};
+}
 
 bool IsXmlSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -257,11 +258,16 @@ template <typename Parse> const ParseError& XmlDocument::parseWith(Parse parse) 
 }
 
 const ParseError& XmlDocument::load(const std::filesystem::path& path) {
-    FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0)
-        throw std::system_error(errno, std::generic_category(), path.string());
+    const std::string name = Utf8FromPath(path);
+    std::optional<InputFile> file;
+    try {
+        file.emplace(InputFile::open(path));
+    } catch (const FileFailure& failure) {
+        throw std::system_error(failure.code(), std::system_category(), name);
+    }
     return parseWith([&](xmlParserCtxtPtr ctxt) {
-        return xmlCtxtReadFd(ctxt, file.fd, path.c_str(), nullptr, kParseOptions);
+        return xmlCtxtReadIO(ctxt, ReadForParser, nullptr, &*file, name.c_str(), nullptr,
+                             kParseOptions);
     });
 }
 

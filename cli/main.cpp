@@ -90,6 +90,8 @@ private:
 
 // Windows hands the arguments over in UTF-16; the checker takes paths in UTF-8.
 int wmain(int argc, wchar_t** argv) {
+    kestrova::RemoveListedFilesOnExit();
+    kestrova::FailWritesToClosedPipes();
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i)
         arguments.push_back(Utf8(argv[i]));
