@@ -22,6 +22,9 @@ std::intptr_t Stored(HANDLE handle) {
     return reinterpret_cast<std::intptr_t>(handle);
 }
 
+// ERROR_DISK_QUOTA_EXCEEDED, which MinGW's headers lack.
+constexpr DWORD kDiskQuotaExceeded = 1295;
+
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 FileKind KindOf(HANDLE handle) {
@@ -110,7 +113,7 @@ std::string FileFailure::text() const {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
         return "there is no space left on the device";
-    case ERROR_DISK_QUOTA_EXCEEDED:
+    case kDiskQuotaExceeded:
         return "the disk quota is used up";
     case ERROR_DIRECTORY:
         return "a part of the path is not a folder";

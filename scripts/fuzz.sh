@@ -19,7 +19,7 @@ export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # The check-run target writes its project files into a folder of its own, memory-backed where
 # possible to keep it fast; libFuzzer may end without running exit handlers, so the script
-# removes the folder.
+# removes the folder, also when it is interrupted or stopped.
 scratch_base=/tmp
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then
   scratch_base=/dev/shm
@@ -27,6 +27,8 @@ fi
 TMPDIR=$(mktemp -d "$scratch_base/kestrova-fuzz-run-XXXXXX")
 export TMPDIR
 trap 'rm -rf "$TMPDIR"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
 
 status=0
 for target in time_text check_run gap_scan; do

@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation
   poppler-utils
   clang libclang-rt-14-dev clang-format
+  locales libc-l10n
 )
 
 missing=()
@@ -20,4 +21,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# A German locale with the system's German messages: the tests show that failure texts stay ours.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi

@@ -2,6 +2,7 @@
 // line-by-line rewrite of the project text into it.
 
 #include "check/check_failure.h"
+#include "check/file_access.h"
 #include "check/working_copy.h"
 #include "tests/check/check_test_support.h"
 
@@ -12,7 +13,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <clocale>
+#include <cstring>
+#include <functional>
 #include <future>
 #include <string>
 #include <vector>
@@ -155,19 +161,132 @@ TEST(TakenName, theOneFreeNameIsFoundAmongTwoHundredFiftyFive) {
     EXPECT_EQ(copy.path().filename(), "@A@A@A@A.tmp");
 }
 
-TEST(TakenName, allNamesTakenThrowsNamingTheFolder) {
+// However the folder is spelled, the message shows it absolute, normalised and without a
+// trailing separator, and says that the names are in use, perhaps by checks running meanwhile.
+struct FolderSpelling {
+    const char* name;
+    std::function<fs::path(const fs::path&)> spell;
+};
+
+void PrintTo(const FolderSpelling& spelling, std::ostream* os) {
+    *os << spelling.name;
+}
+
+class AllNamesTaken : public testing::TestWithParam<FolderSpelling> {};
+
+TEST_P(AllNamesTaken, throwsNamingTheFolderAndThatTheNamesAreInUse) {
     TempFolder folder;
     WriteBytes(folder / "p.kpj", "x");
+    fs::create_directory(folder / "sub");
     for (const std::string& name : AllCandidateNames())
         std::filesystem::create_symlink("nowhere", folder / name);
+    const CurrentDirectoryGuard inside(folder.path());
     UnseededRandom random;
     try {
-        MakeWorkingCopy(folder / "p.kpj", folder.path(), random);
+        MakeWorkingCopy(folder / "p.kpj", GetParam().spell(folder.path()), random);
         FAIL() << "no name was free";
     } catch (const CheckStopped& stop) {
         EXPECT_THAT(stop.what(),
-                    testing::HasSubstr(std::filesystem::canonical(folder.path()).string()));
+                    testing::HasSubstr("in the folder \"" + fs::canonical(folder.path()).string() +
+                                       "\" are in use, by other files or by checks "
+                                       "running at the same moment"));
     }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spellings, AllNamesTaken,
+    testing::Values(
+        FolderSpelling{"AsGiven", [](const fs::path& folder) { return folder; }},
+        FolderSpelling{"TrailingSeparator", [](const fs::path& folder) { return folder / ""; }},
+        FolderSpelling{"TrailingDot", [](const fs::path& folder) { return folder / "."; }},
+        FolderSpelling{"DownAndUp", [](const fs::path& folder) { return folder / "sub" / ".."; }},
+        FolderSpelling{"CurrentDirectory", [](const fs::path&) { return fs::path("."); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// The copy's file
+
+// A project that grows while it is copied (a log, a file under /proc) is copied as it was when
+// opened: a link to an endless source cannot fill the disk.
+TEST(CopyFile, holdsNoMoreThanTheProjectHadWhenOpened) {
+    TempFolder folder;
+    const std::string project = std::string(3 << 20, 'a') + "\n";
+    WriteBytes(folder / "p.kpj", project);
+    struct Growing final : CopyListener {
+        void copied(std::string_view) override {
+            std::ofstream(path, std::ios::binary | std::ios::app) << std::string(5 << 20, 'b');
+        }
+        fs::path path;
+    } growing;
+    growing.path = folder / "p.kpj";
+    UnseededRandom random;
+    const WorkingCopy copy = MakeWorkingCopy(folder / "p.kpj", folder.path(), random, &growing);
+    EXPECT_TRUE(ReadBytes(copy.path()) == RewriteProjectText(project));
+}
+
+// The checker must be able to read back what it wrote, whatever the umask took away; nobody
+// else needs to read it.
+TEST(CopyFile, isReadableAndWritableByItsOwnerAloneWhateverTheUmask) {
+    TempFolder folder;
+    WriteBytes(folder / "p.kpj", "<a/>");
+    for (const mode_t mask : {0777, 0444, 0022, 0}) {
+        SCOPED_TRACE(mask);
+        const mode_t previous = ::umask(mask);
+        UnseededRandom random;
+        const WorkingCopy copy = MakeWorkingCopy(folder / "p.kpj", folder.path(), random);
+        ::umask(previous);
+        struct stat status {};
+        ASSERT_EQ(::stat(copy.path().c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, static_cast<mode_t>(0600));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Failure texts
+
+// Switches the whole C locale for the guard's lifetime.
+class LocaleSetting {
+public:
+    explicit LocaleSetting(const char* name) : previous_(std::setlocale(LC_ALL, nullptr)) {
+        active_ = std::setlocale(LC_ALL, name) != nullptr;
+    }
+    ~LocaleSetting() { std::setlocale(LC_ALL, previous_.c_str()); }
+    LocaleSetting(const LocaleSetting&) = delete;
+    LocaleSetting& operator=(const LocaleSetting&) = delete;
+    bool active() const { return active_; }
+
+private:
+    std::string previous_;
+    bool active_ = false;
+};
+
+// The system's messages follow the locale ("Das Dateisystem ist nur lesbar"); ours are fixed
+// English, the same in the window (which takes the user's locale) and in kpjcheck.
+TEST(FailureText, isOurOwnEnglishTextForEveryErrorMetWhateverTheLocale) {
+    const int met[] = {ENOENT, EACCES,       EPERM,  EROFS,  ENOSPC, EDQUOT,    EISDIR,  ENOTDIR,
+                       ELOOP,  ENAMETOOLONG, EMFILE, ENFILE, EIO,    EBUSY,     ETXTBSY, EEXIST,
+                       EINVAL, ENXIO,        EAGAIN, ENODEV, EFBIG,  EOVERFLOW, ENOMEM,  ESTALE};
+    std::vector<std::string> english;
+    for (const int error : met)
+        english.push_back(FileFailure(error).text());
+
+    const LocaleSetting german("de_DE.UTF-8");
+    if (!german.active() || std::string(std::strerror(EROFS)) == "Read-only file system")
+        GTEST_SKIP() << "no German locale with system messages here (scripts/install-deps.sh "
+                        "makes one)";
+    for (std::size_t i = 0; i < std::size(met); ++i) {
+        SCOPED_TRACE(met[i]);
+        const std::string text = FileFailure(met[i]).text();
+        EXPECT_EQ(text, english[i]);
+        EXPECT_EQ(text.find(std::to_string(met[i])), std::string::npos) << "no text of its own";
+        EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) {
+            return c >= ' ' && c <= '~';
+        })) << text;
+    }
+}
+
+TEST(FailureText, ofAnErrorWithoutATextOfItsOwnGivesItsNumber) {
+    EXPECT_THAT(FileFailure(EDOM).text(), testing::HasSubstr(std::to_string(EDOM)));
 }
 
 // ---------------------------------------------------------------------------------------------
