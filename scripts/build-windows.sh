@@ -155,7 +155,7 @@ pack_release() {
   archive=$out/kestrova-checker-$version-windows-x64.zip
   staging=$work/release
   rm -rf "$staging" "$archive" && mkdir -p "$staging"
-  cp "$out/kpjcheck.exe" "$staging/"
+  "$triple-strip" -o "$staging/kpjcheck.exe" "$out/kpjcheck.exe"
   # Notepad and every other Windows editor expect CR LF.
   sed -e "s/@VERSION@/$version/" -e 's/$/\r/' "$source_dir/windows/README.txt" >"$staging/README.txt"
   (cd "$staging" && zip -q -X "$archive" kpjcheck.exe README.txt)
