@@ -18,6 +18,7 @@ bash scripts/build-windows.sh
 # is one, else a build of the tool alone.
 linux_kpjcheck=$source_dir/build/kpjcheck
 if [ ! -x "$linux_kpjcheck" ]; then
+  bash scripts/install-deps.sh
   cmake -S . -B build-linux-reference -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKESTROVA_GUI=OFF >/dev/null
   cmake --build build-linux-reference -j"$jobs" --target kpjcheck >/dev/null
