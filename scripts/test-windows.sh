@@ -77,28 +77,35 @@ mkdir -p "$projects"
 cp -r tests/data examples "$projects/"
 first=$(find "$projects" -name '*.kpj' | sort | head -n 1)
 cp "$first" "$projects/Überblick.kpj"
-count=0
-while IFS= read -r project; do
-  count=$((count + 1))
-  linux_status=0
-  "$linux_kpjcheck" "$project" >"$scratch/linux.out" 2>/dev/null || linux_status=$?
-  windows_status=0
-  "$wine" "$out/kpjcheck.exe" "$(windows_path "$project")" >"$scratch/windows.raw" 2>/dev/null ||
-    windows_status=$?
+# One project: the same exit status and the same report from both tools. Prints a line that
+# starts with DIFFERS when they disagree.
+compare_project() {
+  local project=$1 name linux_status=0 windows_status=0 files
   name=${project#"$projects"/}
+  files=$(mktemp -d "$scratch/compare.XXXXXX")
+  "$linux_kpjcheck" "$project" >"$files/linux.out" 2>/dev/null || linux_status=$?
+  "$wine" "$out/kpjcheck.exe" "$(windows_path "$project")" >"$files/windows.raw" 2>/dev/null ||
+    windows_status=$?
   if [ "$linux_status" != "$windows_status" ]; then
     echo "DIFFERS $name: exit status $windows_status on Windows, $linux_status on Linux"
-    failures=$((failures + 1))
-  elif ! as_linux_report "$scratch/windows.raw" "$(windows_path "$project")" "$project" \
-    >"$scratch/windows.out" ||
-    ! diff -u "$scratch/linux.out" "$scratch/windows.out" >"$scratch/diff"; then
+  elif ! as_linux_report "$files/windows.raw" "$(windows_path "$project")" "$project" \
+    >"$files/windows.out" ||
+    ! diff -u "$files/linux.out" "$files/windows.out" >"$files/diff"; then
     echo "DIFFERS $name: report"
-    head -n 20 "$scratch/diff"
-    failures=$((failures + 1))
+    head -n 20 "$files/diff"
   fi
-done < <(find "$projects" -name '*.kpj' | sort)
+  rm -rf "$files"
+}
+export -f compare_project as_linux_report windows_path
+export projects linux_kpjcheck wine out scratch
+find "$projects" -name '*.kpj' -print0 | sort -z |
+  xargs -0 -n 1 -P "$jobs" bash -c 'compare_project "$1"' compare >"$scratch/differential.log"
+cat "$scratch/differential.log"
+count=$(find "$projects" -name '*.kpj' | wc -l)
+differ=$(grep -c '^DIFFERS' "$scratch/differential.log" || true)
+failures=$((failures + differ))
 echo "== kpjcheck.exe against the Linux kpjcheck: $count projects in $((SECONDS - started)) s," \
-  "$failures differ"
+  "$differ differ"
 
 # Options and a project given by a relative path behave as on Linux.
 for arguments in "--help" "--version" "--no-such-option" ""; do
