@@ -23,5 +23,8 @@ cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
+# kpjcheck.exe cross-built for Windows: its test suites and a comparison with kpjcheck, under Wine.
+bash scripts/test-windows.sh
+
 # The Debian package: contents, metadata, lintian, and a real install and purge on this machine.
 bash scripts/test-package.sh

@@ -238,6 +238,9 @@ TEST(StopsOnFiles, lineBreaksInTheReasonStayOnTheStopLine) {
 }
 
 TEST(StopsOnFiles, workingCopyThatCannotBeCreatedStopsTheRun) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows never removes a folder that is a process's current folder";
+#endif
     TempFolder folder;
     std::filesystem::create_directory(folder / "gone");
     CurrentDirectoryGuard inFolder(folder / "gone");

@@ -7,14 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
 #include <optional>
+#include <random>
 #include <set>
 #include <string>
 #include <utility>
@@ -55,10 +53,15 @@ inline std::string Displayed(std::initializer_list<std::string> lines) {
 class TempFolder {
 public:
     TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "kestrova-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
+        std::random_device seed;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const fs::path candidate =
+                fs::temp_directory_path() / ("kestrova-test-" + std::to_string(seed()));
+            if (fs::create_directory(candidate))
+                path_ = candidate;
+        }
+        if (path_.empty())
             throw std::runtime_error("cannot make a temporary folder");
-        path_ = pattern;
     }
     ~TempFolder() {
         std::error_code ignored;

@@ -339,6 +339,10 @@ TEST(PictureGapCount, mergedPictureStatesTheTotalNumberOfGaps) {
 
 // Texts of the project and of the command line are escaped and made valid UTF-8 in both formats.
 TEST(TextSafety, markupInNamesAndBytesThatAreNotUtf8InThePathComeOutSafe) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows file names can hold neither these characters nor bytes that are "
+                    "not UTF-8";
+#endif
     TempFolder folder;
     const std::string project = (folder / "caf\xE9 <\"&'>.kpj").string();
     WriteBytes(project,

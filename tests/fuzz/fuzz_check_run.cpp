@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -40,14 +41,21 @@ public:
 // One folder for the whole fuzzing session; each input is written into it afresh.
 const fs::path& ProjectFolder() {
     static const fs::path folder = [] {
-        std::string pattern = (fs::temp_directory_path() / "kestrova-fuzz-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
+        std::random_device seed;
+        fs::path made;
+        for (int attempt = 0; attempt < 100 && made.empty(); ++attempt) {
+            const fs::path candidate =
+                fs::temp_directory_path() / ("kestrova-fuzz-" + std::to_string(seed()));
+            if (fs::create_directory(candidate))
+                made = candidate;
+        }
+        if (made.empty())
             std::abort();
         std::atexit([] {
             std::error_code ignored;
             fs::remove_all(ProjectFolder(), ignored);
         });
-        return fs::path(pattern);
+        return made;
     }();
     return folder;
 }

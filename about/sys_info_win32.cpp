@@ -1,24 +1,15 @@
-// The platform's registry and program launcher for the System Information button.
+// The Windows registry (advapi32, ANSI forms) and program start behind the System Information
+// launcher.
 
 #include "about/sys_info.h"
 
-#ifdef _WIN32
 #include <windows.h>
 
 #include <vector>
-#else
-#include <QFileInfo>
-#include <QProcess>
-#include <QString>
-#include <QStringList>
-#endif
 
 namespace kestrova::about {
 namespace {
 
-#ifdef _WIN32
-
-// advapi32 in its ANSI forms.
 class WindowsRegistry final : public Registry {
 public:
     long OpenKey(std::uint32_t root, const std::string& subKey, std::uint32_t options,
@@ -76,61 +67,16 @@ public:
     }
 };
 
-#else
-
-// No Windows registry here: no key opens.
-class AbsentRegistry final : public Registry {
-public:
-    long OpenKey(std::uint32_t, const std::string&, std::uint32_t, std::uint32_t,
-                 RegistryKey&) override {
-        return 2; // ERROR_FILE_NOT_FOUND
-    }
-    long QueryValue(RegistryKey, const std::string&, std::uint32_t&, unsigned char*,
-                    std::uint32_t&) override {
-        return 6; // ERROR_INVALID_HANDLE
-    }
-    long CloseKey(RegistryKey) override { return 6; }
-};
-
-class ProcessLauncher final : public ProgramLauncher {
-public:
-    bool IsOrdinaryFile(const std::string& path) override {
-        const QFileInfo info(QString::fromStdString(path));
-        return info.exists() && info.isFile() && !info.isHidden();
-    }
-
-    bool Start(const std::string& commandLine) override {
-        QStringList words = QProcess::splitCommand(QString::fromStdString(commandLine));
-        if (words.isEmpty()) {
-            return false;
-        }
-        const QString program = words.takeFirst();
-        return QProcess::startDetached(program, words);
-    }
-};
-
-#endif
-
 } // namespace
 
-#ifdef _WIN32
 Registry& PlatformRegistry() {
     static WindowsRegistry registry;
     return registry;
 }
+
 ProgramLauncher& PlatformLauncher() {
     static WindowsLauncher launcher;
     return launcher;
 }
-#else
-Registry& PlatformRegistry() {
-    static AbsentRegistry registry;
-    return registry;
-}
-ProgramLauncher& PlatformLauncher() {
-    static ProcessLauncher launcher;
-    return launcher;
-}
-#endif
 
 } // namespace kestrova::about
