@@ -2,10 +2,6 @@
 
 #include "check/check_failure.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <libxml/entities.h>
@@ -14,7 +10,6 @@
 #include <libxml/xmlerror.h>
 #include <memory>
 #include <mutex>
-#include <system_error>
 
 namespace kestrova::tree {
 namespace {
@@ -71,14 +66,6 @@ private:
 
 struct ParserContextDeleter {
     void operator()(xmlParserCtxtPtr ctxt) const { xmlFreeParserCtxt(ctxt); }
-};
-
-struct FileDescriptor {
-    int fd;
-    ~FileDescriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
 };
 
 bool IsXmlSpace(char c) {
@@ -255,15 +242,6 @@ template <typename Parse> const ParseError& TreeDocument::parseWith(Parse parse)
     if (doc_ == nullptr && parseError_.errorCode == 0)
         parseError_ = ParseError{1, "The document cannot be parsed", 0};
     return parseError_;
-}
-
-const ParseError& TreeDocument::load(const std::filesystem::path& path) {
-    FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0)
-        throw std::system_error(errno, std::generic_category(), path.string());
-    return parseWith([&](xmlParserCtxtPtr ctxt) {
-        return xmlCtxtReadFd(ctxt, file.fd, path.c_str(), nullptr, kParseOptions);
-    });
 }
 
 const ParseError& TreeDocument::loadFromMemory(std::string_view bytes) {

@@ -84,10 +84,8 @@ public:
     TreeDocument(const TreeDocument&) = delete;
     TreeDocument& operator=(const TreeDocument&) = delete;
 
-    // Parses the whole file before it returns. Honours the file's XML declaration; reads no
-    // DTD, external entity or network resource. The result is also kept as parseError().
-    const ParseError& load(const std::filesystem::path& path);
-    // Parses a document held in memory, with the same rules as load().
+    // Parses the whole document before it returns. Honours its XML declaration; reads no DTD,
+    // external entity or network resource. The result is also kept as parseError().
     const ParseError& loadFromMemory(std::string_view bytes);
     const ParseError& parseError() const { return parseError_; }
 
