@@ -6,6 +6,7 @@
 #include "cli/text_safety.h"
 #include "tests/check/check_test_support.h"
 #include "timeline_generator.h"
+#include "tool_run.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -24,19 +25,6 @@ using namespace testing_support;
 using ::testing::Contains;
 using ::testing::HasSubstr;
 using Json = nlohmann::json;
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun RunTool(const std::vector<std::string>& arguments) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunKpjcheck(arguments, out, err);
-    return {status, out.str(), err.str()};
-}
 
 std::string WithNewlines(std::string text) {
     std::erase_if(text, [](char c) { return c == '\r'; }); // reports hold no other CR

@@ -3,6 +3,7 @@
 
 #include "cli/kpjcheck.h"
 #include "tests/check/check_test_support.h"
+#include "tool_run.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -18,19 +19,6 @@ namespace {
 using namespace testing_support;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun RunTool(const std::vector<std::string>& arguments) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunKpjcheck(arguments, out, err);
-    return {status, out.str(), err.str()};
-}
 
 // Project files copied from the fixtures into a temporary folder, where the tool makes its
 // working copies.
