@@ -69,14 +69,58 @@ extern "C" void RemoveListedFilesAtExit() {
     RemoveListedFiles();
 }
 
-extern "C" void RemoveListedFilesAndEnd(int signal) {
-    const int savedErrno = errno;
+// Between the open that makes a file and its listing, the file exists unlisted. The making
+// thread holds the ending signals back meanwhile, but the process may take one on another
+// thread (the parser's). That thread leaves the ending to the maker, which ends the process as
+// soon as its file is listed, so the file goes with the rest.
+std::atomic<int> gFilesBeingMade{0};
+std::atomic<pid_t> gMakingProcess{0};
+std::atomic<int> gPostponedEnding{0};
+
+bool FileBeingMadeElsewhere() noexcept {
+    // A child forked meanwhile inherits the count but makes no file.
+    return gFilesBeingMade.load() > 0 && gMakingProcess.load() == ::getpid();
+}
+
+void RemoveListedFilesAndRaise(int signal) noexcept {
     RemoveListedFiles();
     // The handler was installed with SA_RESETHAND, so the default action is back: raised again,
     // the signal ends the process as it would have without the handler.
     ::raise(signal);
+}
+
+extern "C" void RemoveListedFilesAndEnd(int signal) {
+    const int savedErrno = errno;
+    if (FileBeingMadeElsewhere()) {
+        gPostponedEnding.store(signal);
+        // The maker may have finished between the look and the store and missed the ending;
+        // whichever side takes the postponed signal back ends the process.
+        if (FileBeingMadeElsewhere() || gPostponedEnding.exchange(0) == 0) {
+            errno = savedErrno;
+            return;
+        }
+    }
+    RemoveListedFilesAndRaise(signal);
     errno = savedErrno;
 }
+
+// Counts one file being made for as long as it lives; the last maker out carries out an
+// ending that came meanwhile.
+class FileBeingMade {
+public:
+    FileBeingMade() {
+        gMakingProcess.store(::getpid());
+        gFilesBeingMade.fetch_add(1);
+    }
+    ~FileBeingMade() {
+        if (gFilesBeingMade.fetch_sub(1) != 1)
+            return;
+        if (const int signal = gPostponedEnding.exchange(0); signal != 0)
+            RemoveListedFilesAndRaise(signal);
+    }
+    FileBeingMade(const FileBeingMade&) = delete;
+    FileBeingMade& operator=(const FileBeingMade&) = delete;
+};
 
 // A file that is being made is listed before a signal can end the process, so the ending
 // signals wait while the file is created and listed.
@@ -251,7 +295,9 @@ void OutputFile::close() {
 // Names
 
 std::optional<NewFile> CreateNewFile(const std::filesystem::path& path) {
+    // The ending signals are held back on this thread until the file is listed (or refused).
     const EndingSignalsHeld held;
+    const FileBeingMade making;
     // O_EXCL: never an existing file, and never through a link, even one that leads nowhere.
     FileHandle handle(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (handle.native() < 0) {

@@ -73,9 +73,23 @@ extern "C" void RemoveListedFilesAtExit() {
     RemoveListedFiles();
 }
 
+// Between the CreateFileW that makes a file and its listing, the file exists unlisted.
+std::atomic<int> gFilesBeingMade{0};
+
+class FileBeingMade {
+public:
+    FileBeingMade() { gFilesBeingMade.fetch_add(1); }
+    ~FileBeingMade() { gFilesBeingMade.fetch_sub(1); }
+    FileBeingMade(const FileBeingMade&) = delete;
+    FileBeingMade& operator=(const FileBeingMade&) = delete;
+};
+
 // Ctrl+C, Ctrl+Break, the console window closing, log-off and shut-down: the files go, then
-// the default handling ends the process.
+// the default handling ends the process. The handler has a thread of its own, so it can wait
+// for a file being made to be listed; the system allows it some seconds, this takes at most one.
 BOOL WINAPI RemoveListedFilesOnConsoleEvent(DWORD) {
+    for (int waited = 0; gFilesBeingMade.load() > 0 && waited < 1000; ++waited)
+        Sleep(1);
     RemoveListedFiles();
     return FALSE;
 }
@@ -228,6 +242,7 @@ void OutputFile::close() {
 // Names
 
 std::optional<NewFile> CreateNewFile(const std::filesystem::path& path) {
+    const FileBeingMade making;
     // FILE_SHARE_DELETE lets the console handler remove the file while it is still open.
     FileHandle handle(Stored(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
