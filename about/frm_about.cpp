@@ -2,14 +2,13 @@
 
 #include "about/about_artwork.h"
 #include "about/app_info.h"
+#include "about/dialog_frame.h"
 
 #include <QEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
-#include <QWindow>
 
 namespace kestrova::about {
 namespace {
@@ -45,6 +44,7 @@ frmAbout::frmAbout(QWidget* owner, MessageDisplay& messages, Registry& registry,
     setFixedSize(Px(5730), Px(3555));
     setWindowIcon(AboutFrameIcon());
     setModal(true);
+    AskForACloseButtonOnly(*this);
 
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
@@ -113,8 +113,8 @@ void frmAbout::changeEvent(QEvent* event) {
         (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) == 0)
         return;
     // The dialog asks for neither button, but some window managers (openbox among them) draw
-    // them anyway. The dialog goes back to its normal state at once, and so does the window it
-    // belongs to if the window manager took that along.
+    // them anyway and minimise the owner along with it. The dialog goes back to its normal
+    // state at once, and so does the window it belongs to.
     QMetaObject::invokeMethod(
         this,
         [this] {
@@ -125,16 +125,6 @@ void frmAbout::changeEvent(QEvent* event) {
             activateWindow();
         },
         Qt::QueuedConnection);
-}
-
-void frmAbout::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    // Some X11 window managers (openbox among them) offer a minimise button on every dialog and
-    // minimise a dialog together with the window it is transient for. Made transient for the
-    // program as a whole instead, the dialog stays above the main window and modal, and
-    // minimising it leaves the main window in view.
-    if (QGuiApplication::platformName() == QLatin1String("xcb") && windowHandle() != nullptr)
-        windowHandle()->setTransientParent(nullptr);
 }
 
 void frmAbout::paintEvent(QPaintEvent* event) {

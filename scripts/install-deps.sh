@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libxml2-dev libxml2-utils
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-qpa-plugins libgl-dev fonts-liberation
+  qt6-base-dev qt6-qpa-plugins libgl-dev libxcb1-dev fonts-liberation
   poppler-utils time
   libcups2-dev cups-daemon cups-client cups-bsd printer-driver-cups-pdf
   xvfb openbox

@@ -1,6 +1,6 @@
 // The About dialog on a real X server under a real window manager (openbox), both private to
-// this test: whatever the frame offers, minimising the dialog never takes the main window out
-// of view, and the dialog comes back by itself.
+// this test: the frame offers to close it but not to minimise, maximise or fill the screen, and
+// a request to minimise it never takes the main window out of view.
 
 #include "about/frm_about.h"
 
@@ -15,10 +15,18 @@
 #include <QTest>
 #include <QThread>
 #include <QWindow>
+#include <qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace kestrova::about {
 namespace {
@@ -102,7 +110,38 @@ public:
     int times = 0;
 };
 
-TEST(AboutDialogUnderAWindowManager, MinimisedItComesBackWhileItsOwnerStaysInView) {
+// The names of the actions the window manager allows on a window (_NET_WM_ALLOWED_ACTIONS).
+std::vector<std::string> AllowedActions(const QWidget& widget) {
+    xcb_connection_t* const connection =
+        qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    const auto atom = [connection](const char* name) {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, std::strlen(name), name), nullptr);
+        const xcb_atom_t found = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+        std::free(reply);
+        return found;
+    };
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        connection,
+        xcb_get_property(connection, 0, static_cast<xcb_window_t>(widget.winId()),
+                         atom("_NET_WM_ALLOWED_ACTIONS"), XCB_ATOM_ATOM, 0, 64),
+        nullptr);
+    std::vector<std::string> names;
+    if (reply == nullptr)
+        return names;
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+    for (int i = 0; i < xcb_get_property_value_length(reply) / 4; ++i) {
+        xcb_get_atom_name_reply_t* name =
+            xcb_get_atom_name_reply(connection, xcb_get_atom_name(connection, atoms[i]), nullptr);
+        if (name != nullptr)
+            names.emplace_back(xcb_get_atom_name_name(name), xcb_get_atom_name_name_length(name));
+        std::free(name);
+    }
+    std::free(reply);
+    return names;
+}
+
+TEST(AboutDialogUnderAWindowManager, OffersACloseButtonOnlyAndNeverTakesItsOwnerAlong) {
     if (!gDesktop->ready())
         GTEST_SKIP() << "NOTICE: " << gDesktop->missing().toStdString()
                      << "; the About dialog is not tried under a window manager.";
@@ -117,6 +156,21 @@ TEST(AboutDialogUnderAWindowManager, MinimisedItComesBackWhileItsOwnerStaysInVie
     frmAbout dialog(&owner, messages, registry, launcher);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            QCoreApplication::processEvents();
+            return !AllowedActions(dialog).empty();
+        },
+        5000));
+    const std::vector<std::string> actions = AllowedActions(dialog);
+    const auto allowed = [&actions](const char* action) {
+        return std::find(actions.begin(), actions.end(), action) != actions.end();
+    };
+    EXPECT_TRUE(allowed("_NET_WM_ACTION_CLOSE"));
+    for (const char* refused : {"_NET_WM_ACTION_MINIMIZE", "_NET_WM_ACTION_MAXIMIZE_HORZ",
+                                "_NET_WM_ACTION_MAXIMIZE_VERT", "_NET_WM_ACTION_FULLSCREEN"})
+        EXPECT_FALSE(allowed(refused)) << refused;
+
     OutOfViewWatch ownerWatch;
     owner.windowHandle()->installEventFilter(&ownerWatch);
 
