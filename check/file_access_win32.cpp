@@ -88,7 +88,8 @@ public:
 // the default handling ends the process. The handler has a thread of its own, so it can wait
 // for a file being made to be listed; the system allows it some seconds, this takes at most one.
 BOOL WINAPI RemoveListedFilesOnConsoleEvent(DWORD) {
-    for (int waited = 0; gFilesBeingMade.load() > 0 && waited < 1000; ++waited)
+    const ULONGLONG deadline = GetTickCount64() + 1000;
+    while (gFilesBeingMade.load() > 0 && GetTickCount64() < deadline)
         Sleep(1);
     RemoveListedFiles();
     return FALSE;
