@@ -38,8 +38,7 @@ std::string Property(xcb_connection_t* connection, xcb_window_t window, xcb_atom
     if (!reply || reply->type != type)
         return {};
     const auto* bytes = static_cast<const char*>(xcb_get_property_value(reply.get()));
-    return std::string(bytes,
-                       static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
+    return std::string(bytes, static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
 }
 
 // What an EWMH window manager calls itself: the _NET_WM_NAME of the window that the root
