@@ -112,9 +112,9 @@ void frmAbout::changeEvent(QEvent* event) {
     if (event->type() != QEvent::WindowStateChange ||
         (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) == 0)
         return;
-    // The dialog asks for neither button, but some window managers (openbox among them) draw
-    // them anyway and minimise the owner along with it. The dialog goes back to its normal
-    // state at once, and so does the window it belongs to.
+    // The dialog asks for neither button, but a window manager may still minimise or maximise
+    // it on request, and take the owner along. The dialog goes back to its normal state at
+    // once, and so does the window it belongs to.
     QMetaObject::invokeMethod(
         this,
         [this] {
