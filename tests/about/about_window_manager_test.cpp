@@ -5,6 +5,7 @@
 #include "about/frm_about.h"
 
 #include "fake_system.h"
+#include "gui_test_support.h"
 
 #include <QApplication>
 #include <QDir>
@@ -31,15 +32,7 @@
 namespace kestrova::about {
 namespace {
 
-// Waits until `done` holds, for at most the given time.
-template <typename Condition> bool WaitFor(Condition done, int timeoutMs) {
-    for (int waited = 0; !done(); waited += 50) {
-        if (waited >= timeoutMs)
-            return false;
-        QThread::msleep(50);
-    }
-    return true;
-}
+using kestrova::testing::WaitFor;
 
 // Xvfb on a free display number and openbox managing it; both end with this object.
 class PrivateDesktop {

@@ -17,15 +17,7 @@
 namespace kestrova::app {
 namespace {
 
-// Waits until `done` holds, for at most the given time.
-template <typename Condition> bool WaitFor(Condition done, int timeoutMs) {
-    for (int waited = 0; !done(); waited += 50) {
-        if (waited >= timeoutMs)
-            return false;
-        QThread::msleep(50);
-    }
-    return true;
-}
+using testing::WaitFor;
 
 // Whether the process has a handler of its own for the signal (Linux's /proc status).
 bool CatchesSignal(qint64 pid, int signal) {

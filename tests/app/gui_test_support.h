@@ -1,5 +1,5 @@
 #pragma once
-// Helpers for driving modal windows and reading printed PDF files in widget tests.
+// Helpers for widget tests: waiting, driving modal windows and reading printed PDF files.
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 
@@ -14,6 +15,17 @@
 #include <memory>
 
 namespace kestrova::testing {
+
+// Waits until `done` holds, for at most the given time, without running the event loop (so it
+// also serves before the application exists).
+template <typename Condition> bool WaitFor(Condition done, int timeoutMs) {
+    for (int waited = 0; !done(); waited += 50) {
+        if (waited >= timeoutMs)
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
 
 // Once a modal window opens, hands it to `act` (which must close it). Call before the code
 // that opens the window; if no modal window opens within the time, nothing happens.
