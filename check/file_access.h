@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace kestrova {
 
@@ -108,7 +109,11 @@ public:
     explicit RemovalOnExit(int slot) : slot_(slot) {}
     ~RemovalOnExit();
     RemovalOnExit(RemovalOnExit&& other) noexcept : slot_(other.slot_) { other.slot_ = -1; }
-    RemovalOnExit& operator=(RemovalOnExit&& other) noexcept;
+    // The entry this one held leaves the list with `other`, which the caller is done with.
+    RemovalOnExit& operator=(RemovalOnExit&& other) noexcept {
+        std::swap(slot_, other.slot_);
+        return *this;
+    }
     RemovalOnExit(const RemovalOnExit&) = delete;
     RemovalOnExit& operator=(const RemovalOnExit&) = delete;
 

@@ -287,16 +287,6 @@ RemovalOnExit::~RemovalOnExit() {
         gListed[slot_].state.store(kFree);
 }
 
-RemovalOnExit& RemovalOnExit::operator=(RemovalOnExit&& other) noexcept {
-    if (this != &other) {
-        if (slot_ >= 0)
-            gListed[slot_].state.store(kFree);
-        slot_ = other.slot_;
-        other.slot_ = -1;
-    }
-    return *this;
-}
-
 void RemoveListedFilesOnExit() {
     static std::atomic<bool> installed{false};
     if (installed.exchange(true))
