@@ -67,9 +67,9 @@ std::unique_ptr<PrintPages> GdiPrinter::startJob(const std::string& jobName) {
     return pages;
 }
 
-GdiPrintPages::GdiPrintPages(HDC printer) : dc_(printer) {
+PrintFontFit FitPrintFont(HDC printer) {
     LOGFONTW face{};
-    face.lfHeight = -MulDiv(kPrintPoints, GetDeviceCaps(dc_, LOGPIXELSY), 72);
+    face.lfHeight = -MulDiv(kPrintPoints, GetDeviceCaps(printer, LOGPIXELSY), 72);
     face.lfWeight = FW_BOLD;
     face.lfCharSet = DEFAULT_CHARSET;
     face.lfOutPrecision = OUT_TT_PRECIS;
@@ -77,15 +77,26 @@ GdiPrintPages::GdiPrintPages(HDC printer) : dc_(printer) {
     face.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
     const std::wstring faceName = Wide(kPrintFace);
     faceName.copy(face.lfFaceName, LF_FACESIZE - 1);
-    font_ = CreateFontIndirectW(&face);
-    previousFont_ = SelectObject(dc_, font_);
+    PrintFontFit fit;
+    fit.font = CreateFontIndirectW(&face);
+    HGDIOBJ previous = SelectObject(printer, fit.font);
     TEXTMETRICW metrics{};
-    GetTextMetricsW(dc_, &metrics);
-    lineHeight_ = std::max(1, static_cast<int>(metrics.tmHeight + metrics.tmExternalLeading));
-    const int width = GetDeviceCaps(dc_, HORZRES);
-    const int height = GetDeviceCaps(dc_, VERTRES);
-    columns_ = std::max(1, width / std::max(1, static_cast<int>(metrics.tmAveCharWidth)));
-    linesPerPage_ = std::max(1, height / lineHeight_);
+    GetTextMetricsW(printer, &metrics);
+    SelectObject(printer, previous);
+    fit.lineHeight = std::max(1, static_cast<int>(metrics.tmHeight + metrics.tmExternalLeading));
+    fit.columns = std::max(1, GetDeviceCaps(printer, HORZRES) /
+                                  std::max(1, static_cast<int>(metrics.tmAveCharWidth)));
+    fit.linesPerPage = std::max(1, GetDeviceCaps(printer, VERTRES) / fit.lineHeight);
+    return fit;
+}
+
+GdiPrintPages::GdiPrintPages(HDC printer) : dc_(printer) {
+    const PrintFontFit fit = FitPrintFont(dc_);
+    font_ = fit.font;
+    lineHeight_ = fit.lineHeight;
+    columns_ = fit.columns;
+    linesPerPage_ = fit.linesPerPage;
+    previousFont_ = SelectObject(dc_, font_);
     SetBkMode(dc_, TRANSPARENT);
     failed_ = StartPage(dc_) <= 0;
 }

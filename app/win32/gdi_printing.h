@@ -32,6 +32,16 @@ private:
     std::wstring name_;
 };
 
+// The print font on a printer, and how many of its characters and lines fit the printable
+// area.
+struct PrintFontFit {
+    HFONT font = nullptr; // the caller deletes it
+    int lineHeight = 1;
+    int columns = 1;
+    int linesPerPage = 1;
+};
+PrintFontFit FitPrintFont(HDC printer);
+
 // One print job's pages, in the print font: kPrintFace, bold, kPrintPoints, one line below the
 // other from the top left of the printable area.
 class GdiPrintPages final : public PrintPages {
