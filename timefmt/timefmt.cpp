@@ -342,8 +342,16 @@ Millis ParseTimeText(std::string_view text) {
     return AddToTotal(total, value, 1.0, text);
 }
 
-std::string FormatTime(Millis count) {
-    // Floor division, so that the remainder is never negative.
+namespace {
+
+struct HoursAndRest {
+    std::int32_t hours;
+    std::int32_t rest; // 0 <= rest < kMillisPerHour
+};
+
+// Floor division, so that the remainder is never negative. Throws TimeOverflow where the hours
+// do not fit back into a count.
+HoursAndRest SplitHours(Millis count) {
     std::int32_t hours = count / kMillisPerHour;
     std::int32_t rest = count % kMillisPerHour;
     if (rest < 0) {
@@ -356,6 +364,21 @@ std::string FormatTime(Millis count) {
                            " ms is too far before the start of the timeline to be written; the "
                            "earliest time that can be written is -2145600000 ms");
     }
+    return {hours, rest};
+}
+
+} // namespace
+
+std::size_t TimeTextLength(Millis count) {
+    const std::int32_t hours = SplitHours(count).hours;
+    std::size_t digits = hours < 0 ? 2 : 1;
+    for (std::int32_t left = hours / 10; left != 0; left /= 10)
+        ++digits;
+    return digits + std::string_view("h 00m 00s 000").size();
+}
+
+std::string FormatTime(Millis count) {
+    auto [hours, rest] = SplitHours(count);
     const std::int32_t minutes = rest / kMillisPerMinute;
     rest -= minutes * kMillisPerMinute;
     const std::int32_t seconds = rest / kMillisPerSecond;

@@ -1,12 +1,13 @@
+// kpjcheck on Windows: the arguments arrive in UTF-16, and the output goes out with CR LF line
+// ends in UTF-8.
+
 #include "check/file_access.h"
 #include "cli/kpjcheck.h"
 #include "cli/standard_streams.h"
 
-#include <iostream>
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
 #include <windows.h>
 
 #include <fcntl.h>
@@ -109,15 +110,3 @@ int wmain(int argc, wchar_t** argv) {
     err.flush();
     return status;
 }
-
-#else
-
-int main(int argc, char** argv) {
-    kestrova::RemoveListedFilesOnExit();
-    kestrova::FailWritesToClosedPipes();
-    kestrova::PrepareStandardStreams();
-    return kestrova::RunKpjcheck(std::vector<std::string>(argv + 1, argv + argc), std::cout,
-                                 std::cerr);
-}
-
-#endif

@@ -15,7 +15,7 @@
 // A line too long to lay out at once is shown cut to its start with a note; the box still
 // gives back the whole line unless the user edits the part that is shown.
 
-#include "check/platform.h"
+#include "app/shell_seams.h"
 
 #include <QString>
 

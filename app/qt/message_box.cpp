@@ -1,6 +1,6 @@
-#include "app/message_box.h"
+#include "app/qt/message_box.h"
 
-#include "about/app_info.h"
+#include "app/app_info.h"
 
 #include <QApplication>
 #include <QFontMetrics>

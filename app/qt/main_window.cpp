@@ -1,9 +1,9 @@
-#include "app/main_window.h"
+#include "app/qt/main_window.h"
 
-#include "about/app_info.h"
-#include "about/frm_about.h"
-#include "app/app_icon.h"
-#include "check/check_run.h"
+#include "about/qt/frm_about.h"
+#include "app/app_info.h"
+#include "app/open_command.h"
+#include "app/qt/app_icon.h"
 
 #include <QAction>
 #include <QDropEvent>
@@ -101,10 +101,7 @@ template <typename Command> void main::runCommand(Command&& command) {
 }
 
 void main::mnuFileOpen_Click() {
-    runCommand([this] {
-        RunCheck(
-            CheckPorts{dlgOpen, messages_, report_, random_, WorkingCopyPlace::CurrentDirectory});
-    });
+    runCommand([this] { RunOpenCommand(dlgOpen, messages_, report_, random_); });
 }
 
 void main::checkProjectFile(const QString& path) {
@@ -143,12 +140,9 @@ bool main::eventFilter(QObject* watched, QEvent* event) {
 void main::Print_Click() {
     runCommand([this] {
         // The job is named after the project checked last, so it can be told apart in the queue.
-        QString jobName = QString::fromUtf8(kApplicationTitle);
-        if (!dlgOpen.fileName().isEmpty()) {
-            jobName += QStringLiteral(" \u2013 ") + QFileInfo(dlgOpen.fileName()).fileName();
-        }
         PrintProgressDialog progress(this);
-        PrintReportCommand(report_.text(), jobName, *printers_, messages_, &progress);
+        RunPrintCommand(report_.text(), PrintJobName(dlgOpen.fileName().toStdString()), *printers_,
+                        messages_, &progress);
     });
 }
 

@@ -1,4 +1,4 @@
-#include "check/platform.h"
+#include "check/random_source.h"
 
 namespace kestrova {
 

@@ -2,9 +2,9 @@
 // file named on the command line is checked at start; --help and --version answer on the
 // terminal without opening a window.
 
-#include "about/app_info.h"
-#include "app/command_line.h"
-#include "app/main_window.h"
+#include "app/app_info.h"
+#include "app/qt/command_line.h"
+#include "app/qt/main_window.h"
 #include "check/file_access.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "app/report_box.h"
+#include "app/qt/report_box.h"
 
 #include <QPlainTextEdit>
 #include <QTextBlock>

@@ -1,8 +1,8 @@
-#include "about/frm_about.h"
+#include "about/qt/frm_about.h"
 
-#include "about/about_artwork.h"
-#include "about/app_info.h"
-#include "about/dialog_frame.h"
+#include "about/qt/about_artwork.h"
+#include "about/qt/dialog_frame.h"
+#include "app/app_info.h"
 
 #include <QEvent>
 #include <QLabel>

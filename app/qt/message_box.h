@@ -2,7 +2,7 @@
 // The application's one message box: a text, an OK button only, no icon, the application title
 // as caption, modal to the whole application.
 
-#include "check/platform.h"
+#include "app/shell_seams.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "about/dialog_frame.h"
+#include "about/qt/dialog_frame.h"
 
 #include <QDialog>
 #include <QGuiApplication>

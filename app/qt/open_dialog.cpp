@@ -1,4 +1,4 @@
-#include "app/open_dialog.h"
+#include "app/qt/open_dialog.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "about/about_artwork.h"
+#include "about/qt/about_artwork.h"
 
 #include <QImage>
 #include <QLinearGradient>

@@ -1,6 +1,6 @@
-#include "app/command_line.h"
+#include "app/qt/command_line.h"
 
-#include "about/app_info.h"
+#include "app/app_info.h"
 
 namespace kestrova::app {
 

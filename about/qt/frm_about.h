@@ -3,7 +3,7 @@
 // starts the System Information tool.
 
 #include "about/sys_info.h"
-#include "check/platform.h"
+#include "app/shell_seams.h"
 
 #include <QDialog>
 

@@ -3,11 +3,12 @@
 // bar with File > Open, File > Print and Help > About.
 
 #include "about/sys_info.h"
-#include "app/message_box.h"
-#include "app/open_dialog.h"
-#include "app/report_box.h"
-#include "app/report_printing.h"
-#include "check/platform.h"
+#include "app/qt/message_box.h"
+#include "app/qt/open_dialog.h"
+#include "app/qt/qt_printing.h"
+#include "app/qt/report_box.h"
+#include "app/shell_seams.h"
+#include "check/random_source.h"
 
 #include <QMainWindow>
 

@@ -1,7 +1,7 @@
 #pragma once
 // dlgOpen: the Open dialog through which a check run gets its project file.
 
-#include "check/platform.h"
+#include "app/shell_seams.h"
 
 #include <QString>
 
