@@ -1,9 +1,7 @@
-// The application shell without a toolkit: the printed lines, the line loop over the pages, the
-// File > Print messages, and the File > Open flow over pre-answered seams.
+// The application shell's File > Print without a toolkit: the printed lines, the line loop over
+// the pages and the messages. File > Open is tried through the check tests' runs.
 
-#include "app/open_command.h"
 #include "app/report_printing.h"
-#include "tests/check/check_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +11,6 @@
 namespace kestrova {
 namespace {
 
-using namespace testing_support;
 using Lines = std::vector<std::string>;
 
 const std::string kIndent(10, ' ');
@@ -233,36 +230,6 @@ TEST(RunPrintCommand, TellsTheUserWhyNothingWasPrintedAndIsSilentOnSuccess) {
 TEST(PrintJobName, NamesTheProjectCheckedLast) {
     EXPECT_EQ(PrintJobName(""), "Kestrova Checker");
     EXPECT_EQ(PrintJobName("/films/holiday.kpj"), "Kestrova Checker \xE2\x80\x93 holiday.kpj");
-}
-
-// ---------------------------------------------------------------------------------------------
-// File > Open
-
-TEST(RunOpenCommand, ShowsEachMessageWithTheReportAsFarAsItHasGot) {
-    const struct {
-        const char* fixture;
-        std::size_t messages;
-        bool headerOnlyWhileShown;
-    } cases[] = {
-        {"clean_two_layers.kpj", 0, false},
-        {"malformed.kpj", 1, true},      // the parse error: the header alone
-        {"no_multilayer.kpj", 1, false}, // a stop: the whole report, stop line included
-    };
-    for (const auto& c : cases) {
-        TempFolder folder;
-        CurrentDirectoryGuard inFolder(folder.path());
-        const std::string project = FixturePath(c.fixture);
-        const RunResult run = RunOn(project, "previous report");
-        ASSERT_TRUE(run.result) << c.fixture;
-        EXPECT_EQ(run.report, ReportText(*run.result)) << c.fixture;
-        ASSERT_EQ(run.messages.size(), c.messages) << c.fixture;
-        if (c.messages == 0)
-            continue;
-        EXPECT_EQ(run.messages[0].text, MessageText(*run.result)) << c.fixture;
-        EXPECT_EQ(run.messages[0].reportWhileShown,
-                  c.headerOnlyWhileShown ? Header(project) : run.report)
-            << c.fixture;
-    }
 }
 
 } // namespace
