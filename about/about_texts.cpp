@@ -1,6 +1,6 @@
 #include "about/about_texts.h"
 
-#include "about/app_info.h"
+#include "app/app_info.h"
 
 namespace kestrova::about {
 

@@ -3,7 +3,7 @@
 // the tool and the launcher that starts it. Both platform facilities sit behind small
 // interfaces so that the logic runs the same against the Windows registry and against fakes.
 
-#include "check/platform.h"
+#include "app/shell_seams.h"
 
 #include <cstdint>
 #include <stdexcept>

@@ -29,8 +29,9 @@ struct SurveyedProject {
 
     explicit SurveyedProject(int items)
         : document(DocumentFromBytes(ReversedTouchingProject(items))) {
-        ReportText report;
-        visualItems = SurveyLayers(document, state, report);
+        CheckResult surveyed;
+        Findings findings(surveyed, false);
+        visualItems = SurveyLayers(document, state, findings);
         multilayer =
             document.selectSingleNode(element::kDocument).selectSingleNode(element::kMultilayer);
     }
@@ -40,9 +41,10 @@ void LiteralScan(benchmark::State& run) {
     const SurveyedProject project(static_cast<int>(run.range(0)));
     for (auto _ : run) {
         CheckRunState state = project.state;
-        ReportText report;
-        ScanTimelineGapsLiteral(project.multilayer, state, report);
-        benchmark::DoNotOptimize(report);
+        CheckResult result;
+        Findings findings(result, false);
+        ScanTimelineGapsLiteral(project.multilayer, state, findings);
+        benchmark::DoNotOptimize(result);
     }
 }
 
@@ -50,9 +52,10 @@ void FastScan(benchmark::State& run) {
     const SurveyedProject project(static_cast<int>(run.range(0)));
     for (auto _ : run) {
         CheckRunState state = project.state;
-        ReportText report;
-        ScanTimelineGaps(project.visualItems, state, report);
-        benchmark::DoNotOptimize(report);
+        CheckResult result;
+        Findings findings(result, false);
+        ScanTimelineGaps(project.visualItems, state, findings);
+        benchmark::DoNotOptimize(result);
     }
 }
 

@@ -1,8 +1,8 @@
 // Showing a report in the window: long reports, very long lines, and a whole check run from the
 // chosen file to the report on screen; reading the report back as printing does.
 
-#include "app/main_window.h"
-#include "app/report_box.h"
+#include "app/qt/main_window.h"
+#include "app/qt/report_box.h"
 
 #include <QApplication>
 #include <QDir>

@@ -22,7 +22,8 @@ struct CheckRequest {
 };
 
 // Checks the file. The project file is only read; the working copy is removed on every way out.
-// Never throws: a check that cannot go on comes back Stopped, with what it found before.
+// A check that cannot go on comes back Stopped, with what it found before; it throws only
+// std::bad_alloc, when memory is too short even to say why it stopped.
 CheckResult CheckProject(const CheckRequest& request, RandomSource& random);
 
 } // namespace kestrova

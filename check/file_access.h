@@ -49,7 +49,13 @@ public:
     explicit FileHandle(std::intptr_t native) : native_(native) {}
     ~FileHandle() { close(); }
     FileHandle(FileHandle&& other) noexcept : native_(other.native_) { other.native_ = kNone; }
-    FileHandle& operator=(FileHandle&& other) noexcept;
+    FileHandle& operator=(FileHandle&& other) noexcept {
+        if (this != &other) {
+            close();
+            native_ = std::exchange(other.native_, kNone);
+        }
+        return *this;
+    }
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
 

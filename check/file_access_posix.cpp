@@ -224,15 +224,6 @@ bool FileFailure::folderNotWritable() const {
 // ---------------------------------------------------------------------------------------------
 // Handles and files
 
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-    if (this != &other) {
-        close();
-        native_ = other.native_;
-        other.native_ = kNone;
-    }
-    return *this;
-}
-
 bool FileHandle::close(int* error) noexcept {
     if (native_ == kNone)
         return true;

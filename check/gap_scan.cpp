@@ -101,27 +101,10 @@ void ForEachGap(const SteadyTimeline& timeline, Millis coveredTo, Millis timelin
     }
 }
 
-// CR LF, the words and two times of the longest form ("-596h 00m 00s 000").
-constexpr std::size_t kLongestGapLine = 2 + 23 + 17 + 7 + 17;
-
 } // namespace
 
-// Written into a line buffer that the scan reuses, so that a gap line costs no allocation.
-void WriteGapLine(std::string& line, Millis from, Millis to) {
-    line.assign("Gap on timeline from:  ");
-    line += FormatTime(from);
-    line += "  to:  ";
-    line += FormatTime(to);
-}
-
-std::string GapLine(Millis from, Millis to) {
-    std::string line;
-    WriteGapLine(line, from, to);
-    return line;
-}
-
 void ScanTimelineGaps(const std::vector<VisualItem>& visualItems, CheckRunState& state,
-                      ReportText& report) {
+                      Findings& findings) {
     const FirstPass first = RunFirstCoveragePass(visualItems, state.itemStart, state.itemEnd);
     state.itemStart = first.lastStart;
     state.itemEnd = first.lastEnd;
@@ -133,17 +116,13 @@ void ScanTimelineGaps(const std::vector<VisualItem>& visualItems, CheckRunState&
     // A first pass that moved nothing ends the first coverage step at once.
     if (first.moved)
         coveredTo = timeline.coverageFrom(coveredTo);
-    // Counted first, so that the report grows once: a growing text is copied at every doubling.
+    // Counted first, so that the list grows once: a growing list is copied at every doubling.
     std::size_t gaps = 0;
     ForEachGap(timeline, coveredTo, state.timelineEnd, [&](Millis, Millis) { ++gaps; });
-    report.reserve(gaps * kLongestGapLine);
-    std::string line;
+    findings.reserveGaps(gaps);
     ForEachGap(timeline, coveredTo, state.timelineEnd, [&](Millis from, Millis to) {
-        WriteGapLine(line, from, to);
-        report.appendLine(line);
+        findings.gap(from, to);
         state.errorsFound = true;
-        if (state.observer != nullptr)
-            state.observer->gapFound(from, to);
     });
 }
 

@@ -17,17 +17,9 @@ Millis ReadTime(const XmlNode& node, std::int64_t layerNumber) {
     }
 }
 
-std::string WrittenTime(Millis count, std::int64_t layerNumber) {
-    try {
-        return FormatTime(count);
-    } catch (const TimeConversionError& failure) {
-        throw DocumentProblem(Where(layerNumber) + ", " + failure.what());
-    }
-}
-
 class LayerSurvey {
 public:
-    LayerSurvey(CheckRunState& state, ReportText& report) : state_(state), report_(report) {}
+    LayerSurvey(CheckRunState& state, Findings& findings) : state_(state), findings_(findings) {}
 
     std::vector<VisualItem> takeVisualItems() { return std::move(visualItems_); }
 
@@ -46,10 +38,8 @@ public:
                 surveyItem(child, *kind);
             }
         }
-        report_.appendLine(state_.layerLine);
-        if (state_.observer != nullptr)
-            state_.observer->layerRead(state_.layerNumber, ownName,
-                                       state_.isScrapped(state_.layerNumber));
+        findings_.layer({state_.layerNumber, state_.layerLine, std::move(ownName),
+                         state_.isScrapped(state_.layerNumber)});
         // A scrap element may follow the items it scraps, so the layer's items cover the
         // timeline only if the layer is still live at its end.
         if (state_.isScrapped(state_.layerNumber))
@@ -80,56 +70,35 @@ private:
                     state_.timelineEnd = state_.itemEnd;
             }
         }
-        if (state_.observer != nullptr)
-            state_.observer->itemRead(state_.layerNumber, kind, state_.itemStart, state_.itemEnd);
+        findings_.item({state_.layerNumber, kind, state_.itemStart, state_.itemEnd});
         checkLength();
-        if (kind == ItemKind::Effect || kind == ItemKind::Bitmap || kind == ItemKind::Video)
+        if (CoversTimeline(kind))
             visualItems_.push_back(read);
     }
 
+    // An item whose start is not before its end gets a warning.
     void checkLength() {
-        if (state_.itemStart >= state_.itemEnd && state_.observer != nullptr)
-            state_.observer->lengthWarning(state_.layerNumber, state_.itemStart, state_.itemEnd);
-        if (state_.itemStart == state_.itemEnd) {
-            report_.appendLine("\tWARNING - Zero length item at " +
-                               WrittenTime(state_.itemStart, state_.layerNumber) + "\r\n");
-            state_.errorsFound = true;
-        } else if (state_.itemStart > state_.itemEnd) {
-            report_.appendLine("\tWARNING - Negative length item from " +
-                               WrittenTime(state_.itemStart, state_.layerNumber) + " to " +
-                               WrittenTime(state_.itemEnd, state_.layerNumber) + "\r\n");
-            state_.errorsFound = true;
+        if (state_.itemStart < state_.itemEnd)
+            return;
+        try {
+            findings_.warning({state_.layerNumber, state_.itemStart, state_.itemEnd});
+        } catch (const TimeConversionError& failure) {
+            throw DocumentProblem(Where(state_.layerNumber) + ", " + failure.what());
         }
+        state_.errorsFound = true;
     }
 
     CheckRunState& state_;
-    ReportText& report_;
+    Findings& findings_;
     // The visual items of live layers so far.
     std::vector<VisualItem> visualItems_;
 };
 
 } // namespace
 
-bool IsVisualItem(const NodeName& name) {
-    return name == element::kEffect || name == element::kBitmap || name == element::kVideo;
-}
-
-bool IsItem(const NodeName& name) {
-    return KindOfItem(name).has_value();
-}
-
 std::optional<ItemKind> KindOfItem(const NodeName& name) {
-    if (name == element::kEffect)
-        return ItemKind::Effect;
-    if (name == element::kBitmap)
-        return ItemKind::Bitmap;
-    if (name == element::kVideo)
-        return ItemKind::Video;
-    if (name == element::kAudio)
-        return ItemKind::Audio;
-    if (name == element::kFilter)
-        return ItemKind::Filter;
-    return std::nullopt;
+    const std::optional<ElementKind> kind = ElementKindOf(name.view());
+    return kind ? ItemKindOf(*kind) : std::nullopt;
 }
 
 std::string LayerLine(std::int64_t layerNumber, std::string_view name) {
@@ -141,7 +110,7 @@ std::string LayerLine(std::int64_t layerNumber, std::string_view name) {
 }
 
 std::vector<VisualItem> SurveyLayers(const XmlDocument& document, CheckRunState& state,
-                                     ReportText& report) {
+                                     Findings& findings) {
     const XmlNode root = document.selectSingleNode(element::kDocument);
     if (!root)
         throw DocumentProblem("it has no kestrovadocument2 document element");
@@ -151,13 +120,11 @@ std::vector<VisualItem> SurveyLayers(const XmlDocument& document, CheckRunState&
 
     state.timelineEnd = 0;
     state.layerNumber = 0;
-    LayerSurvey survey(state, report);
+    LayerSurvey survey(state, findings);
     for (const XmlNode node : multilayer.childNodes()) {
         if (node.nodeName() == element::kLayer)
             survey.surveyLayer(node);
     }
-    if (state.observer != nullptr)
-        state.observer->timelineEndFound(state.timelineEnd);
     return survey.takeVisualItems();
 }
 

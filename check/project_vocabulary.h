@@ -46,7 +46,7 @@ inline constexpr std::string_view kFilter = "layeritem_filter";
 
 // Indexed by ElementKind.
 inline constexpr std::array<std::string_view, 12> kElementNames{
-    element::kDocument, element::kMultilayer, element::kLayer,  element::kName,
+    element::kDocument, element::kMultilayer, element::kLayer,   element::kName,
     element::kScrap,    element::kStartTime,  element::kEndTime, element::kEffect,
     element::kBitmap,   element::kVideo,      element::kAudio,   element::kFilter,
 };

@@ -25,8 +25,11 @@ std::string ReportText(const CheckResult& result);
 // The report as it stands before the findings: the header alone (empty before it is written).
 std::string ReportHeader(const CheckResult& result);
 
-// What the message box says about the check: for a document that does not parse the parser's
-// reason, CR LF and the line number; for a stopped check why it stopped; else nothing.
+// The message of a document that does not parse: the parser's reason, CR LF, the line number.
+std::string ParseErrorMessage(const ParseFailure& failure);
+
+// The last message the check gives the user: why it stopped, else the parse error's message,
+// else nothing.
 std::string MessageText(const CheckResult& result);
 
 } // namespace kestrova

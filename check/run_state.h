@@ -1,7 +1,6 @@
 #pragma once
 // The values one check run shares among its steps. Created fresh for every run.
 
-#include "check/check_observer.h"
 #include "timefmt/timefmt.h"
 
 #include <cstdint>
@@ -32,8 +31,6 @@ struct CheckRunState {
     // Counts every layer element; the run goes on counting past 32,767.
     std::int64_t layerNumber = 0;
     std::string layerLine;
-    // Told of every finding as it is appended; none when the front end wants only the report.
-    CheckObserver* observer = nullptr;
 
     bool isScrapped(std::int64_t layer) const {
         return layer >= 0 && static_cast<std::uint64_t>(layer) < layerScrapped.size() &&

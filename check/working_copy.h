@@ -4,7 +4,7 @@
 // when a signal or exit() ends the process (once RemoveListedFilesOnExit has been called).
 
 #include "check/file_access.h"
-#include "check/platform.h"
+#include "check/random_source.h"
 
 #include <filesystem>
 #include <string>

@@ -10,10 +10,10 @@
 #include <libxml/xmlerror.h>
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <memory>
 #include <new>
+#include <optional>
 #include <utility>
 
 namespace kestrova {
@@ -38,37 +38,8 @@ void PrepareParser() {
 constexpr int kParseOptions =
     XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_BIG_LINES | XML_PARSE_HUGE;
 
-constexpr std::array<std::pair<std::string_view, ElementKind>, 12> kKinds{{
-    {"kestrovadocument2", ElementKind::Document},
-    {"multilayer", ElementKind::Multilayer},
-    {"layer", ElementKind::Layer},
-    {"name", ElementKind::Name},
-    {"scrap", ElementKind::Scrap},
-    {"starttime", ElementKind::StartTime},
-    {"endtime", ElementKind::EndTime},
-    {"layeritem_effect", ElementKind::Effect},
-    {"layeritem_bitmap", ElementKind::Bitmap},
-    {"layeritem_video", ElementKind::Video},
-    {"layeritem_audio", ElementKind::Audio},
-    {"layeritem_filter", ElementKind::Filter},
-}};
-
-std::string_view NameOf(ElementKind kind) {
-    return kKinds[static_cast<std::size_t>(kind)].first;
-}
-
-bool KindOf(std::string_view name, ElementKind& kind) {
-    for (const auto& [known, itsKind] : kKinds) {
-        if (known == name) {
-            kind = itsKind;
-            return true;
-        }
-    }
-    return false;
-}
-
 bool IsItemKind(ElementKind kind) {
-    return kind >= ElementKind::Effect;
+    return ItemKindOf(kind).has_value();
 }
 
 bool IsXmlSpace(char c) {
@@ -381,7 +352,7 @@ XmlNode XmlNode::selectSingleNode(std::string_view name) const {
 }
 
 NodeName XmlNode::nodeName() const {
-    return NodeName(NameOf(document_->nodes_[index_].kind));
+    return NodeName(ElementName(document_->nodes_[index_].kind));
 }
 
 std::string XmlNode::text() const {
@@ -427,7 +398,7 @@ XmlDocument::Node& XmlDocument::NodeStore::append(ElementKind kind) {
 }
 
 XmlNode XmlDocument::selectSingleNode(std::string_view name) const {
-    if (nodes_.size() == 0 || NameOf(nodes_[0].kind) != name)
+    if (nodes_.size() == 0 || ElementName(nodes_[0].kind) != name)
         return XmlNode();
     return XmlNode(this, 0);
 }
@@ -456,9 +427,11 @@ bool DocumentBuilder::keeps(int depth, ElementKind kind) const {
 }
 
 void DocumentBuilder::startElement(int depth, bool prefixed, std::string_view localName) {
-    ElementKind kind{};
-    if (!prefixed && KindOf(localName, kind) && keeps(depth, kind))
-        keep(depth, kind);
+    if (prefixed)
+        return;
+    if (const std::optional<ElementKind> kind = ElementKindOf(localName);
+        kind && keeps(depth, *kind))
+        keep(depth, *kind);
 }
 
 void DocumentBuilder::keep(int depth, ElementKind kind) {

@@ -5,6 +5,7 @@
 // name, scrap and item elements, the items' start and end times, and the trimmed texts of the
 // elements whose text is read. Everything else costs the parse and nothing more.
 
+#include "check/project_vocabulary.h"
 #include "check/working_copy.h"
 
 #include <condition_variable>
@@ -32,6 +33,7 @@ class NodeName {
 public:
     explicit NodeName(std::string_view name) : name_(name) {}
     bool operator==(std::string_view name) const { return name_ == name; }
+    std::string_view view() const { return name_; }
 
 private:
     std::string_view name_;
@@ -96,22 +98,6 @@ public:
 private:
     const XmlDocument* document_;
     std::uint32_t first_;
-};
-
-// Which of the names the check looks for an element carries.
-enum class ElementKind : std::uint8_t {
-    Document,
-    Multilayer,
-    Layer,
-    Name,
-    Scrap,
-    StartTime,
-    EndTime,
-    Effect,
-    Bitmap,
-    Video,
-    Audio,
-    Filter,
 };
 
 // Why a kept text cannot be read.

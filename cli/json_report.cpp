@@ -1,6 +1,9 @@
 #include "cli/json_report.h"
 
+#include "check/report_writer.h"
 #include "cli/text_safety.h"
+
+#include <nlohmann/json.hpp>
 
 #include <ostream>
 
@@ -9,76 +12,99 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json Layers(const std::vector<LayerFound>& layers) {
-    Json list = Json::array();
-    for (const LayerFound& layer : layers) {
-        Json entry;
-        entry["number"] = layer.number;
-        entry["name"] = layer.name ? Json(ValidUtf8(*layer.name)) : Json(nullptr);
-        entry["scrapped"] = layer.scrapped;
-        list.push_back(std::move(entry));
+const char* StatusName(CheckStatus status) {
+    switch (status) {
+    case CheckStatus::NoErrors:
+        return "no-errors";
+    case CheckStatus::ErrorsFound:
+        return "errors-found";
+    case CheckStatus::NotParsed:
+        return "not-parsed";
+    default:
+        return "stopped";
     }
-    return list;
 }
 
-// A warning whose time the report could not write never reached the report (the check stopped
-// there), so it is left out here too.
-Json Warnings(const std::vector<LengthWarningFound>& warnings) {
-    Json list = Json::array();
-    for (const LengthWarningFound& warning : warnings) {
-        const std::optional<std::string> at = ReportTime(warning.start);
-        const std::optional<std::string> to = ReportTime(warning.end);
-        if (!at || (warning.negative() && !to))
-            continue;
-        Json entry;
-        entry["kind"] = warning.negative() ? "negative-length" : "zero-length";
-        entry["layer"] = warning.layer;
-        entry["at"] = *at;
-        entry["atMs"] = warning.start;
-        if (warning.negative()) {
-            entry["to"] = *to;
-            entry["toMs"] = warning.end;
-        }
-        list.push_back(std::move(entry));
-    }
-    return list;
+// A JSON string's escaped characters, without its quotes: nlohmann's own escaping, so the
+// report field is written exactly as a whole string would be.
+void WriteEscaped(std::ostream& out, std::string_view text) {
+    const std::string quoted = Json(ValidUtf8(std::string(text))).dump();
+    out.write(quoted.data() + 1, static_cast<std::streamsize>(quoted.size() - 2));
 }
 
-Json Gaps(const std::vector<GapFound>& gaps) {
-    Json list = Json::array();
-    for (const GapFound& gap : gaps) {
-        Json entry;
-        entry["from"] = ReportTime(gap.from).value_or("");
-        entry["to"] = ReportTime(gap.to).value_or("");
-        entry["fromMs"] = gap.from;
-        entry["toMs"] = gap.to;
-        list.push_back(std::move(entry));
+Json Layer(const LayerFound& layer) {
+    Json entry;
+    entry["number"] = layer.number;
+    entry["name"] = layer.ownName ? Json(ValidUtf8(*layer.ownName)) : Json(nullptr);
+    entry["scrapped"] = layer.scrapped;
+    return entry;
+}
+
+Json Warning(const LengthWarning& warning) {
+    Json entry;
+    entry["kind"] = warning.negative() ? "negative-length" : "zero-length";
+    entry["layer"] = warning.layer;
+    entry["at"] = FormatTime(warning.start);
+    entry["atMs"] = warning.start;
+    if (warning.negative()) {
+        entry["to"] = FormatTime(warning.end);
+        entry["toMs"] = warning.end;
     }
-    return list;
+    return entry;
+}
+
+Json Gap(const GapFound& gap) {
+    Json entry;
+    entry["from"] = FormatTime(gap.from);
+    entry["to"] = FormatTime(gap.to);
+    entry["fromMs"] = gap.from;
+    entry["toMs"] = gap.to;
+    return entry;
+}
+
+// A list written entry by entry.
+template <typename Entry, typename ToJson>
+void WriteList(std::ostream& out, const char* key, const std::vector<Entry>& entries,
+               ToJson toJson) {
+    out << ",\"" << key << "\":[";
+    bool first = true;
+    for (const Entry& entry : entries) {
+        if (!first)
+            out << ',';
+        out << toJson(entry).dump();
+        first = false;
+    }
+    out << ']';
 }
 
 } // namespace
 
-Json JsonReport(FileCheck&& check) {
-    const CheckStatus status = check.outcome.status;
-    Json report;
-    report["file"] = ValidUtf8(std::move(check.path));
-    report["status"] = StatusName(status);
-    report["exit"] = ExitStatusOf(status);
-    report["report"] = ValidUtf8(std::move(check.report));
-    report["layers"] = Layers(check.findings.layers);
-    report["warnings"] = Warnings(check.findings.warnings);
-    report["gaps"] = Gaps(check.findings.gaps);
-    report["timelineEndMs"] =
-        check.findings.timelineEnd ? Json(*check.findings.timelineEnd) : Json(nullptr);
-    report["message"] = check.outcome.description.empty()
-                            ? Json(nullptr)
-                            : Json(ValidUtf8(std::move(check.outcome.description)));
-    return report;
+int ExitStatusOf(CheckStatus status) {
+    switch (status) {
+    case CheckStatus::NoErrors:
+        return 0;
+    case CheckStatus::ErrorsFound:
+        return 1;
+    default:
+        return 2;
+    }
 }
 
-void WriteJsonLine(std::ostream& out, const Json& report) {
-    out << report << '\n';
+void WriteJsonReport(std::ostream& out, const CheckResult& result) {
+    out << "{\"file\":" << Json(ValidUtf8(result.file)).dump();
+    out << ",\"status\":" << Json(StatusName(result.status)).dump();
+    out << ",\"exit\":" << ExitStatusOf(result.status);
+    out << ",\"report\":\"";
+    WriteReport(result, [&out](std::string_view piece) { WriteEscaped(out, piece); });
+    out << '"';
+    WriteList(out, "layers", result.layers, Layer);
+    WriteList(out, "warnings", result.warnings, Warning);
+    WriteList(out, "gaps", result.gaps, Gap);
+    out << ",\"timelineEndMs\":"
+        << (result.timelineEnd ? Json(*result.timelineEnd) : Json()).dump();
+    const std::string message = MessageText(result);
+    out << ",\"message\":" << (message.empty() ? Json() : Json(ValidUtf8(message))).dump();
+    out << "}\n";
 }
 
 } // namespace kestrova

@@ -2,20 +2,19 @@
 // The machine-readable report of kpjcheck --json: one JSON object per checked file, on one line
 // (JSON Lines). doc/kpjcheck-report.schema.json describes it.
 
-#include "cli/file_check.h"
-
-#include <nlohmann/json.hpp>
+#include "check/check_result.h"
 
 #include <iosfwd>
 
 namespace kestrova {
 
-// The object for one file, its keys in the documented order. The report text is moved in.
-// Every text is valid UTF-8: bytes of a path that are not become U+FFFD, in "file" and in
-// "report" alike.
-nlohmann::ordered_json JsonReport(FileCheck&& check);
+// kpjcheck's exit status for one file: 0 no errors found, 1 findings, 2 not checked.
+int ExitStatusOf(CheckStatus status);
 
-// Writes the object on one line, followed by a line feed, without a whole copy of it in memory.
-void WriteJsonLine(std::ostream& out, const nlohmann::ordered_json& report);
+// Writes the object for one file, its keys in the documented order, followed by a line feed.
+// It is written as the report is, piece by piece, so that no whole copy of the report or of the
+// object is held in memory. Every text is valid UTF-8: bytes of a path that are not become
+// U+FFFD, in "file" and in "report" alike.
+void WriteJsonReport(std::ostream& out, const CheckResult& result);
 
 } // namespace kestrova

@@ -1,6 +1,7 @@
 #include "cli/kpjcheck.h"
 
-#include "cli/file_check.h"
+#include "check/check_project.h"
+#include "check/report_writer.h"
 #include "cli/json_report.h"
 #include "cli/timeline_picture.h"
 #include "kestrova_version.h"
@@ -68,23 +69,23 @@ int OutputLost(std::ostream& err) {
     return kNotChecked;
 }
 
-class MessagesToStream final : public MessageDisplay {
-public:
-    MessagesToStream(std::ostream& err, std::string_view prefix) : err_(err), prefix_(prefix) {}
-    void showMessage(const std::string& text) override {
-        err_ << prefix_ << ": ";
-        WriteWithNewlines(err_, text);
-        err_ << '\n';
-        lost_ = lost_ || !Delivered(err_);
-    }
-    // A message could not be written: the user did not learn what went wrong.
-    bool lost() const { return lost_; }
+// Writes the message a window would show, behind the file's path; false when it was lost.
+bool WriteMessage(std::ostream& err, const std::string& file, const std::string& text) {
+    err << file << ": ";
+    WriteWithNewlines(err, text);
+    err << '\n';
+    return Delivered(err);
+}
 
-private:
-    std::ostream& err_;
-    std::string_view prefix_;
-    bool lost_ = false;
-};
+// The messages of one check, in the order the window shows them.
+bool WriteMessages(std::ostream& err, const CheckResult& result) {
+    bool delivered = true;
+    if (result.parseError)
+        delivered = WriteMessage(err, result.file, ParseErrorMessage(*result.parseError));
+    if (result.stop)
+        delivered = WriteMessage(err, result.file, result.stop->message) && delivered;
+    return delivered;
+}
 
 std::variant<ParsedCommandLine, std::string> Parse(const std::vector<std::string>& arguments) {
     ParsedCommandLine parsed;
@@ -135,7 +136,7 @@ bool WouldOverwriteProject(const std::string& picture, const std::string& projec
     return std::filesystem::equivalent(picture, project, ignored);
 }
 
-bool WritePicture(const std::string& path, const FileCheck& check, std::ostream& err) {
+bool WritePicture(const std::string& path, const CheckResult& check, std::ostream& err) {
     {
         std::ofstream picture(path, std::ios::binary | std::ios::trunc);
         if (picture) {
@@ -155,11 +156,11 @@ bool WritePicture(const std::string& path, const FileCheck& check, std::ostream&
 }
 
 // Writes one file's report (or JSON object) to standard output; false when it did not arrive.
-bool WriteResult(std::ostream& out, FileCheck&& check, bool json) {
+bool WriteResult(std::ostream& out, const CheckResult& result, bool json) {
     if (json) {
-        WriteJsonLine(out, JsonReport(std::move(check)));
+        WriteJsonReport(out, result);
     } else {
-        WriteWithNewlines(out, check.report);
+        WriteReport(result, [&out](std::string_view piece) { WriteWithNewlines(out, piece); });
         out << '\n';
     }
     return Delivered(out);
@@ -178,14 +179,14 @@ int CheckAll(const Options& options, std::ostream& out, std::ostream& err) {
     for (const std::string& file : options.files) {
         if (!out)
             return OutputLost(err);
-        MessagesToStream messages(err, file);
-        FileCheck check = CheckProjectFile(file, random, messages);
-        status = std::max(status, ExitStatusOf(check.outcome.status));
-        if (messages.lost())
+        const CheckResult result = CheckProject(
+            {file, WorkingCopyPlace::ProjectFolder, options.picture.has_value()}, random);
+        status = std::max(status, ExitStatusOf(result.status));
+        if (!WriteMessages(err, result))
             status = kNotChecked;
-        if (options.picture && !WritePicture(*options.picture, check, err))
+        if (options.picture && !WritePicture(*options.picture, result, err))
             status = kNotChecked;
-        if (!WriteResult(out, std::move(check), options.json))
+        if (!WriteResult(out, result, options.json))
             return OutputLost(err);
     }
     return status;

@@ -11,4 +11,8 @@ namespace kestrova {
 // file the check opens can take its number and receive the report.
 void PrepareStandardStreams();
 
+// Whether the standard descriptor (0, 1 or 2) was closed at start; where the system would hand
+// its number to the next file opened, the null device takes it first.
+bool HoldIfClosed(int descriptor);
+
 } // namespace kestrova

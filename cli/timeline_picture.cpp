@@ -14,6 +14,15 @@
 namespace kestrova {
 namespace {
 
+// A time text as the report writes it, or "?" for a count the report cannot write.
+std::string TimeOrUnknown(Millis count) {
+    try {
+        return FormatTime(count);
+    } catch (const TimeConversionError&) {
+        return "?";
+    }
+}
+
 // Layout, in pixels. The time axis has one pixel column per plotted step of time; everything
 // narrower than a column is merged into the column, so the picture's size depends on its
 // rows and columns, not on the number of items.
@@ -203,7 +212,7 @@ private:
     std::int64_t span_;
 };
 
-TimeScale ScaleOf(const Findings& findings) {
+TimeScale ScaleOf(const CheckResult& findings) {
     std::int64_t first = 0;
     std::int64_t last = findings.timelineEnd.value_or(0);
     for (const ItemFound& item : findings.items) {
@@ -343,7 +352,7 @@ private:
     std::ostream& out_;
 };
 
-std::string LayersSummary(const Findings& findings) {
+std::string LayersSummary(const CheckResult& findings) {
     const auto scrapped = std::count_if(findings.layers.begin(), findings.layers.end(),
                                         [](const LayerFound& layer) { return layer.scrapped; });
     std::string text = Counted(findings.layers.size(), "layer", "layers");
@@ -352,30 +361,29 @@ std::string LayersSummary(const Findings& findings) {
     return text;
 }
 
-std::string Summary(const FileCheck& check) {
-    const Findings& findings = check.findings;
-    std::string text =
-        check.outcome.status == CheckStatus::NoErrors ? "No errors found" : "Errors found";
+std::string Summary(const CheckResult& check) {
+    const CheckResult& findings = check;
+    std::string text = check.status == CheckStatus::NoErrors ? "No errors found" : "Errors found";
     text += " \xC2\xB7 " + LayersSummary(findings);
     text += " \xC2\xB7 " + Counted(findings.items.size(), "item", "items");
     text += " \xC2\xB7 " + Counted(findings.warnings.size(), "zero- or negative-length item",
                                    "zero- or negative-length items");
     text += " \xC2\xB7 " + Counted(findings.gaps.size(), "gap", "gaps") + " in all";
     if (findings.timelineEnd)
-        text += " \xC2\xB7 timeline end " + ReportTime(*findings.timelineEnd).value_or("?");
+        text += " \xC2\xB7 timeline end " + TimeOrUnknown(*findings.timelineEnd);
     return text;
 }
 
 class TimelinePicture {
 public:
-    TimelinePicture(std::ostream& out, const FileCheck& check)
-        : svg_(out), check_(check), findings_(check.findings), scale_(ScaleOf(findings_)),
+    TimelinePicture(std::ostream& out, const CheckResult& check)
+        : svg_(out), check_(check), findings_(check), scale_(ScaleOf(findings_)),
           plan_(findings_.layers), raster_(plan_.rows()) {}
 
     void draw() {
         const int rowsBottom = plan_.top(plan_.rows());
         svg_.begin(rowsBottom + kBottomMargin + (plan_.rows() == 0 ? kRowHeight : 0),
-                   "Timeline of " + check_.path);
+                   "Timeline of " + check_.file);
         header();
         legend();
         rowBackgrounds();
@@ -391,7 +399,7 @@ public:
 
 private:
     void header() {
-        svg_.text(16, 26, Shortened(check_.path, kHeaderCharacters), "title", {}, check_.path);
+        svg_.text(16, 26, Shortened(check_.file, kHeaderCharacters), "title", {}, check_.file);
         svg_.text(16, 48, Summary(check_));
         if (findings_.gaps.size() > kMaxSeparateGaps)
             svg_.text(16, 66,
@@ -459,12 +467,13 @@ private:
         svg_.text(52, baseline, Grouped(static_cast<std::uint64_t>(layer.number)),
                   layer.scrapped ? "scrappedlabel" : "", "end");
         const std::string suffix = layer.scrapped ? " (scrapped)" : "";
-        if (!layer.name) {
+        if (!layer.ownName) {
             svg_.text(60, baseline, "(no name)" + suffix, "noname");
             return;
         }
-        svg_.text(60, baseline, Shortened(*layer.name, kLabelCharacters - suffix.size()) + suffix,
-                  layer.scrapped ? "scrappedlabel" : "", {}, *layer.name);
+        svg_.text(60, baseline,
+                  Shortened(*layer.ownName, kLabelCharacters - suffix.size()) + suffix,
+                  layer.scrapped ? "scrappedlabel" : "", {}, *layer.ownName);
     }
 
     std::pair<std::int64_t, std::int64_t> layersOf(std::int64_t row) const {
@@ -530,7 +539,7 @@ private:
 
     static std::string GapTitle(std::size_t count, Millis from, Millis to) {
         return (count == 1 ? std::string("Gap") : Grouped(count) + " gaps") + " from " +
-               ReportTime(from).value_or("?") + " to " + ReportTime(to).value_or("?");
+               TimeOrUnknown(from) + " to " + TimeOrUnknown(to);
     }
 
     void bars() {
@@ -577,7 +586,7 @@ private:
         std::vector<Placed> placed;
         placed.reserve(findings_.warnings.size());
         for (std::size_t i = 0; i < findings_.warnings.size(); ++i) {
-            const LengthWarningFound& warning = findings_.warnings[i];
+            const LengthWarning& warning = findings_.warnings[i];
             placed.push_back({plan_.rowOf(warning.layer), scale_.column(warning.start), i});
         }
         std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
@@ -593,7 +602,7 @@ private:
             while (next < placed.size() && placed[next].row == placed[at].row &&
                    placed[next].column == placed[at].column)
                 anyNegative |= findings_.warnings[placed[next++].index].negative();
-            const LengthWarningFound& warning = findings_.warnings[placed[at].index];
+            const LengthWarning& warning = findings_.warnings[placed[at].index];
             const double x = scale_.x(warning.start);
             const int tip = plan_.top(placed[at].row) + 11;
             if (warning.negative())
@@ -612,13 +621,13 @@ private:
         svg_.path("negative", negatives);
     }
 
-    static std::string WarningTitle(const LengthWarningFound& warning, std::size_t count) {
+    static std::string WarningTitle(const LengthWarning& warning, std::size_t count) {
         if (count > 1)
             return Grouped(count) + " items of zero or negative length";
         if (!warning.negative())
-            return "Zero-length item at " + ReportTime(warning.start).value_or("?");
-        return "Negative-length item from " + ReportTime(warning.start).value_or("?") + " to " +
-               ReportTime(warning.end).value_or("?");
+            return "Zero-length item at " + TimeOrUnknown(warning.start);
+        return "Negative-length item from " + TimeOrUnknown(warning.start) + " to " +
+               TimeOrUnknown(warning.end);
     }
 
     void timelineEnd(int rowsBottom) {
@@ -627,12 +636,12 @@ private:
         const std::string x = Px(scale_.x(*findings_.timelineEnd));
         svg_.path("end",
                   "M" + x + " " + std::to_string(kRowsTop - 4) + "V" + std::to_string(rowsBottom),
-                  "Timeline end " + ReportTime(*findings_.timelineEnd).value_or("?"));
+                  "Timeline end " + TimeOrUnknown(*findings_.timelineEnd));
     }
 
     SvgWriter svg_;
-    const FileCheck& check_;
-    const Findings& findings_;
+    const CheckResult& check_;
+    const CheckResult& findings_;
     TimeScale scale_;
     RowPlan plan_;
     CoverageRaster raster_;
@@ -663,24 +672,18 @@ std::vector<std::string> MessageLines(const std::string& message, std::size_t li
 }
 
 // For a project that was not checked: what the report and the message said instead.
-void DrawNotChecked(std::ostream& out, const FileCheck& check) {
+void DrawNotChecked(std::ostream& out, const CheckResult& check) {
     std::vector<std::string> lines;
-    std::string message = check.outcome.description;
-    if (check.outcome.status == CheckStatus::NotParsed) {
+    std::string message;
+    if (check.parseError) {
         lines.push_back("Not checked: there is an error in this file - it is not well-formed XML.");
-        // The parser's message is its reason, a line break and the line number.
-        const std::size_t lineBreak = message.rfind("\r\n");
-        std::string lineNumber;
-        if (lineBreak != std::string::npos) {
-            lineNumber = message.substr(lineBreak + 2);
-            message.erase(lineBreak);
-        }
-        message = "The XML parser says: " + message;
-        if (!lineNumber.empty())
-            message += "\nat line " + lineNumber;
+        message = "The XML parser says: " + check.parseError->reason + "\nat line " +
+                  std::to_string(check.parseError->line);
     } else {
         lines.push_back("Check stopped: the project could not be checked to the end.");
     }
+    if (check.stop)
+        message = check.stop->message;
     for (std::string& line : MessageLines(message, kMessageCharacters))
         lines.push_back(std::move(line));
 
@@ -688,8 +691,8 @@ void DrawNotChecked(std::ostream& out, const FileCheck& check) {
     const int lineHeight = 20;
     const int boxHeight = 16 + lineHeight * static_cast<int>(lines.size());
     SvgWriter svg(out);
-    svg.begin(boxTop + boxHeight + kBottomMargin, "Timeline of " + check.path);
-    svg.text(16, 26, Shortened(check.path, kHeaderCharacters), "title", {}, check.path);
+    svg.begin(boxTop + boxHeight + kBottomMargin, "Timeline of " + check.file);
+    svg.text(16, 26, Shortened(check.file, kHeaderCharacters), "title", {}, check.file);
     svg.text(16, 48, "No timeline to show.", "note");
     svg.rect(8, boxTop, kWidth - 16, boxHeight, "box");
     for (std::size_t i = 0; i < lines.size(); ++i)
@@ -699,8 +702,8 @@ void DrawNotChecked(std::ostream& out, const FileCheck& check) {
 
 } // namespace
 
-void WriteTimelinePicture(std::ostream& out, const FileCheck& check) {
-    if (!check.outcome.checked()) {
+void WriteTimelinePicture(std::ostream& out, const CheckResult& check) {
+    if (!check.checked()) {
         DrawNotChecked(out, check);
         return;
     }

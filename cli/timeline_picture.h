@@ -4,7 +4,7 @@
 // bars, zero- and negative-length items marked, every gap a band across all rows. A project that
 // was not checked gets a picture that says why.
 
-#include "cli/file_check.h"
+#include "check/check_result.h"
 
 #include <iosfwd>
 
@@ -14,6 +14,6 @@ namespace kestrova {
 // gaps that share a pixel column share a band and the picture states the total.
 inline constexpr std::size_t kMaxSeparateGaps = 1000;
 
-void WriteTimelinePicture(std::ostream& out, const FileCheck& check);
+void WriteTimelinePicture(std::ostream& out, const CheckResult& check);
 
 } // namespace kestrova

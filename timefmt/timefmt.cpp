@@ -164,105 +164,139 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Reads a field's characters in order, passing over blanks, tabs and line feeds.
+class FieldCursor {
+public:
+    explicit FieldCursor(std::string_view field) : field_(field) {}
+    char Peek() {
+        while (at_ < field_.size() && IsPassedOver(field_[at_])) {
+            ++at_;
+        }
+        return at_ < field_.size() ? field_[at_] : '\0';
+    }
+    void Next() { ++at_; }
+
+private:
+    std::string_view field_;
+    std::size_t at_ = 0;
+};
+
+// The usual field is a few plain digits ("05", "004"), read directly.
+bool ReadPlainDigits(std::string_view field, double& value) {
+    if (field.empty() || field.size() > 9 || !std::all_of(field.begin(), field.end(), IsDigit)) {
+        return false;
+    }
+    std::int32_t digits = 0;
+    for (const char digit : field) {
+        digits = digits * 10 + (digit - '0');
+    }
+    value = digits;
+    return true;
+}
+
+// An optional sign; true for "-".
+bool ReadSign(FieldCursor& cursor, NumberChars& number) {
+    const char c = cursor.Peek();
+    if (c != '+' && c != '-') {
+        return false;
+    }
+    if (c == '-') {
+        number.Push('-');
+    }
+    cursor.Next();
+    return c == '-';
+}
+
+// The digits and the decimal point, followed along so that a value the double cannot hold can
+// be told as too large or too small: the significant integer digits, or else the zeros that
+// open the fraction.
+struct Mantissa {
+    bool hasDigits = false;
+    long long integerDigits = 0;
+    long long fractionZeros = 0;
+};
+
+Mantissa ReadMantissa(FieldCursor& cursor, NumberChars& number) {
+    Mantissa read;
+    bool hasPoint = false;
+    bool hasNonZero = false;
+    for (char c = cursor.Peek();; c = cursor.Peek()) {
+        if (IsDigit(c)) {
+            read.hasDigits = true;
+            if (!hasPoint) {
+                if (c != '0' || read.integerDigits > 0) {
+                    ++read.integerDigits;
+                }
+            } else if (!hasNonZero && c == '0') {
+                ++read.fractionZeros;
+            }
+            hasNonZero = hasNonZero || c != '0';
+        } else if (c == '.' && !hasPoint) {
+            hasPoint = true;
+        } else {
+            return read;
+        }
+        number.Push(c);
+        cursor.Next();
+    }
+}
+
+// An optional exponent: "e" or "E", an optional sign and at least one digit. Without a digit
+// the exponent is no part of the number, which ends before the "e". Gives the exponent's value.
+long long ReadExponent(FieldCursor& cursor, NumberChars& number) {
+    const char c = cursor.Peek();
+    if (c != 'e' && c != 'E') {
+        return 0;
+    }
+    cursor.Next();
+    char e = cursor.Peek();
+    bool negative = false;
+    if (e == '+' || e == '-') {
+        negative = e == '-';
+        cursor.Next();
+        e = cursor.Peek();
+    }
+    if (!IsDigit(e)) {
+        return 0;
+    }
+    number.Push('e');
+    if (negative) {
+        number.Push('-');
+    }
+    constexpr long long kExponentCap = 1'000'000'000;
+    long long exponent = 0;
+    for (; IsDigit(e); cursor.Next(), e = cursor.Peek()) {
+        number.Push(e);
+        exponent = std::min(exponent * 10 + (e - '0'), kExponentCap);
+    }
+    return negative ? -exponent : exponent;
+}
+
 // Reads the decimal number at the front of a field; a field without one reads 0. The number is
 // an optional sign, digits with at most one decimal point and an optional exponent ("e" or "E",
 // an optional sign and at least one digit); reading stops at the first character that cannot
 // continue it. A number beyond the double range is an overflow of the time text; one too small
 // for a double reads 0.
 double ReadFieldNumber(std::string_view field, std::string_view text) {
-    // The usual field is a few plain digits ("05", "004"): read them directly.
-    if (!field.empty() && field.size() <= 9 && std::all_of(field.begin(), field.end(), IsDigit)) {
-        std::int32_t value = 0;
-        for (const char digit : field) {
-            value = value * 10 + (digit - '0');
-        }
+    double value = 0.0;
+    if (ReadPlainDigits(field, value)) {
         return value;
     }
-    std::size_t at = 0;
-    auto peek = [&]() -> char {
-        while (at < field.size() && IsPassedOver(field[at])) {
-            ++at;
-        }
-        return at < field.size() ? field[at] : '\0';
-    };
-
+    FieldCursor cursor(field);
     NumberChars number;
-    char c = peek();
-    bool negative = false;
-    if (c == '+' || c == '-') {
-        negative = c == '-';
-        if (negative) {
-            number.Push('-');
-        }
-        ++at;
-        c = peek();
-    }
-
-    // The magnitude is followed along so that a value the double cannot hold can be told as too
-    // large or too small: the significant integer digits, or else the zeros that open the
-    // fraction.
-    bool hasDigits = false;
-    bool hasPoint = false;
-    bool hasNonZero = false;
-    long long integerDigits = 0;
-    long long fractionZeros = 0;
-    for (;; c = peek()) {
-        if (IsDigit(c)) {
-            hasDigits = true;
-            if (!hasPoint) {
-                if (c != '0' || integerDigits > 0) {
-                    ++integerDigits;
-                }
-            } else if (!hasNonZero && c == '0') {
-                ++fractionZeros;
-            }
-            hasNonZero = hasNonZero || c != '0';
-        } else if (c == '.' && !hasPoint) {
-            hasPoint = true;
-        } else {
-            break;
-        }
-        number.Push(c);
-        ++at;
-    }
-    if (!hasDigits) {
+    const bool negative = ReadSign(cursor, number);
+    const Mantissa mantissa = ReadMantissa(cursor, number);
+    if (!mantissa.hasDigits) {
         return 0.0;
     }
-
-    long long exponent = 0;
-    if (c == 'e' || c == 'E') {
-        ++at;
-        char e = peek();
-        bool negativeExponent = false;
-        if (e == '+' || e == '-') {
-            negativeExponent = e == '-';
-            ++at;
-            e = peek();
-        }
-        // Without a digit the exponent is no part of the number, which ends before the "e".
-        if (IsDigit(e)) {
-            number.Push('e');
-            if (negativeExponent) {
-                number.Push('-');
-            }
-            constexpr long long kExponentCap = 1'000'000'000;
-            for (; IsDigit(e); ++at, e = peek()) {
-                number.Push(e);
-                exponent = std::min(exponent * 10 + (e - '0'), kExponentCap);
-            }
-            if (negativeExponent) {
-                exponent = -exponent;
-            }
-        }
-    }
-
-    double value = 0.0;
+    const long long exponent = ReadExponent(cursor, number);
     const auto [end, error] = std::from_chars(number.Begin(), number.End(), value);
     (void)end;
     if (error == std::errc::result_out_of_range) {
         // Decimal exponent of the leading significant digit.
-        const long long magnitude =
-            integerDigits > 0 ? integerDigits - 1 + exponent : exponent - fractionZeros - 1;
+        const long long magnitude = mantissa.integerDigits > 0
+                                        ? mantissa.integerDigits - 1 + exponent
+                                        : exponent - mantissa.fractionZeros - 1;
         if (magnitude > 0) {
             ThrowOutOfRange(text);
         }
@@ -342,8 +376,16 @@ Millis ParseTimeText(std::string_view text) {
     return AddToTotal(total, value, 1.0, text);
 }
 
-std::string FormatTime(Millis count) {
-    // Floor division, so that the remainder is never negative.
+namespace {
+
+struct HoursAndRest {
+    std::int32_t hours;
+    std::int32_t rest; // 0 <= rest < kMillisPerHour
+};
+
+// Floor division, so that the remainder is never negative. Throws TimeOverflow where the hours
+// do not fit back into a count.
+HoursAndRest SplitHours(Millis count) {
     std::int32_t hours = count / kMillisPerHour;
     std::int32_t rest = count % kMillisPerHour;
     if (rest < 0) {
@@ -356,6 +398,21 @@ std::string FormatTime(Millis count) {
                            " ms is too far before the start of the timeline to be written; the "
                            "earliest time that can be written is -2145600000 ms");
     }
+    return {hours, rest};
+}
+
+} // namespace
+
+std::size_t TimeTextLength(Millis count) {
+    const std::int32_t hours = SplitHours(count).hours;
+    std::size_t digits = hours < 0 ? 2 : 1;
+    for (std::int32_t left = hours / 10; left != 0; left /= 10)
+        ++digits;
+    return digits + std::string_view("h 00m 00s 000").size();
+}
+
+std::string FormatTime(Millis count) {
+    auto [hours, rest] = SplitHours(count);
     const std::int32_t minutes = rest / kMillisPerMinute;
     rest -= minutes * kMillisPerMinute;
     const std::int32_t seconds = rest / kMillisPerSecond;

@@ -2,6 +2,7 @@
 // Conversions between the time texts of a Kestrova project ("1h 02m 03s 004") and
 // millisecond counts from the start of the timeline.
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -37,5 +38,8 @@ Millis ParseTimeText(std::string_view text);
 
 // Writes the report's time text of a count. Throws TimeOverflow below -2,145,600,000.
 std::string FormatTime(Millis count);
+
+// The length of FormatTime's text for the count, without writing it. Throws as FormatTime does.
+std::size_t TimeTextLength(Millis count);
 
 } // namespace kestrova

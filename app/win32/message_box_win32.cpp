@@ -1,6 +1,6 @@
 #include "app/win32/message_box_win32.h"
 
-#include "about/app_info.h"
+#include "app/app_info.h"
 #include "app/win32/wide_text.h"
 
 namespace kestrova::win32 {

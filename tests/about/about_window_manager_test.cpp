@@ -2,7 +2,7 @@
 // this test: the frame offers to close it but not to minimise, maximise or fill the screen, and
 // a request to minimise it never takes the main window out of view.
 
-#include "about/frm_about.h"
+#include "about/qt/frm_about.h"
 
 #include "fake_system.h"
 #include "gui_test_support.h"

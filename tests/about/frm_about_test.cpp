@@ -1,6 +1,6 @@
 // The About dialog: texts, layout, buttons and keys, and the System Info button.
 
-#include "about/frm_about.h"
+#include "about/qt/frm_about.h"
 
 #include "fake_system.h"
 

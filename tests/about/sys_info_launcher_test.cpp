@@ -1,4 +1,4 @@
-// The platform's own file test and program start, behind the System Information launcher.
+// Windows' own file test and program start, behind the System Information launcher.
 
 #include "about/sys_info.h"
 
@@ -8,9 +8,7 @@
 
 #include <fstream>
 
-#ifdef _WIN32
 #include <windows.h>
-#endif
 
 namespace kestrova::about {
 namespace {
@@ -35,16 +33,10 @@ std::string Make(const ScratchFolder& folder, Entry entry) {
         return (folder / "tool.exe").string();
     case Entry::HiddenFile:
     case Entry::SystemFile: {
-#ifdef _WIN32
         const std::string path = (folder / "tool.exe").string();
         std::ofstream(path) << "x";
         SetFileAttributesA(path.c_str(), entry == Entry::HiddenFile ? FILE_ATTRIBUTE_HIDDEN
                                                                     : FILE_ATTRIBUTE_SYSTEM);
-#else
-        // A dot file is what hides a file here; there are no system files.
-        const std::string path = (folder / ".tool").string();
-        std::ofstream(path) << "x";
-#endif
         return path;
     }
     case Entry::Folder:

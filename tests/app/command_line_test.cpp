@@ -1,10 +1,10 @@
 // Opening projects from outside the window: the command line, --help and --version, and a
 // project file dropped on the window.
 
-#include "app/command_line.h"
+#include "app/qt/command_line.h"
 
-#include "about/app_info.h"
-#include "app/main_window.h"
+#include "app/app_info.h"
+#include "app/qt/main_window.h"
 #include "gui_test_support.h"
 
 #include <QDir>

@@ -18,11 +18,11 @@ namespace kestrova::testing {
 
 // Waits until `done` holds, for at most the given time, without running the event loop (so it
 // also serves before the application exists).
-template <typename Condition> bool WaitFor(Condition done, int timeoutMs) {
-    for (int waited = 0; !done(); waited += 50) {
+template <typename Condition> bool WaitFor(Condition done, int timeoutMs, int stepMs = 50) {
+    for (int waited = 0; !done(); waited += stepMs) {
         if (waited >= timeoutMs)
             return false;
-        QThread::msleep(50);
+        QThread::msleep(static_cast<unsigned long>(stepMs));
     }
     return true;
 }

@@ -1,9 +1,10 @@
 // The main window: its menus and layout, and its three commands run through the window.
 
-#include "app/main_window.h"
+#include "app/qt/main_window.h"
 
-#include "about/frm_about.h"
-#include "check/check_run.h"
+#include "about/qt/frm_about.h"
+#include "check/check_project.h"
+#include "check/report_writer.h"
 #include "gui_test_support.h"
 #include "recording_messages.h"
 
@@ -22,31 +23,32 @@
 namespace kestrova::app {
 namespace {
 
-class ScriptedFile final : public FileSelection {
-public:
-    explicit ScriptedFile(std::string path) : path_(std::move(path)) {}
-    std::optional<std::string> chooseProjectFile() override { return path_; }
-
-private:
-    std::string path_;
-};
-
+// The default printer as a PDF file; it notes the job's name.
 class PdfPrinters final : public PrinterSource {
 public:
     explicit PdfPrinters(QString path) : path_(std::move(path)) {}
-    std::unique_ptr<QPrinter> defaultPrinter() override {
-        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(path_);
-        return printer;
+    std::unique_ptr<Printer> defaultPrinter() override {
+        return std::make_unique<PdfJobPrinter>(path_, jobName);
     }
-    std::string deliver(QPrinter& printer) override {
-        jobName = printer.docName();
-        return {};
-    }
-    QString jobName;
+    std::string jobName;
 
 private:
+    class PdfJobPrinter final : public Printer {
+    public:
+        PdfJobPrinter(const QString& path, std::string& jobName) : jobName_(jobName) {
+            printer_.setOutputFormat(QPrinter::PdfFormat);
+            printer_.setOutputFileName(path);
+        }
+        std::unique_ptr<PrintPages> startJob(const std::string& name) override {
+            jobName_ = name;
+            return StartPrintJob(printer_, name);
+        }
+
+    private:
+        QPrinter printer_{QPrinter::HighResolution};
+        std::string& jobName_;
+    };
+
     QString path_;
 };
 
@@ -157,19 +159,16 @@ TEST_F(MainWindowTest, CtrlOAndCtrlPRunOpenAndPrint) {
 
 TEST_F(MainWindowTest, CheckRunInTheWindowGivesTheSameReportAsTheCheckOnItsOwn) {
     const std::string path = QDir::toNativeSeparators(project("two_layers.kpj")).toStdString();
-    StringReportBox expected;
-    {
-        ScriptedFile file(path);
-        testing::RecordingMessages messages;
-        UnseededRandom random;
-        RunCheck(CheckPorts{file, messages, expected, random, WorkingCopyPlace::ProjectFolder});
-        ASSERT_TRUE(messages.texts.empty());
-    }
+    UnseededRandom random;
+    const CheckResult checked =
+        CheckProject({path, WorkingCopyPlace::ProjectFolder, false}, random);
+    ASSERT_TRUE(checked.checked());
+    const std::string expected = ReportText(checked);
 
     main w;
     w.dlgOpen.setNextFileName(project("two_layers.kpj"));
     w.mnuFileOpen->trigger();
-    EXPECT_EQ(w.reportBox().text(), expected.text());
+    EXPECT_EQ(w.reportBox().text(), expected);
     EXPECT_TRUE(w.messages().shownTexts().empty());
     EXPECT_EQ(w.reportBox().text().rfind("\r\nReporting on " + path + "\r\n", 0), 0u);
     EXPECT_NE(w.reportBox().text().find("Caf\xC3\xA9 video"), std::string::npos);
@@ -180,7 +179,7 @@ TEST_F(MainWindowTest, CheckRunInTheWindowGivesTheSameReportAsTheCheckOnItsOwn) 
     // A second run replaces the report completely.
     w.dlgOpen.setNextFileName(project("two_layers.kpj"));
     w.mnuFileOpen->trigger();
-    EXPECT_EQ(w.reportBox().text(), expected.text());
+    EXPECT_EQ(w.reportBox().text(), expected);
 }
 
 TEST_F(MainWindowTest, CancellingTheOpenDialogKeepsThePreviousReportAndMakesNoFile) {
@@ -256,7 +255,7 @@ TEST_F(MainWindowTest, PrintPrintsTheReportAsTheUserEditedIt) {
     EXPECT_TRUE(text.contains(QStringLiteral("Titles"))) << text.toStdString();
     EXPECT_TRUE(text.indexOf(QStringLiteral("Titles")) <
                 text.indexOf(QStringLiteral("Checked by Ann")));
-    EXPECT_EQ(printers.jobName, QStringLiteral("Kestrova Checker \u2013 two_layers.kpj"));
+    EXPECT_EQ(printers.jobName, "Kestrova Checker \xE2\x80\x93 two_layers.kpj");
 }
 
 TEST_F(MainWindowTest, HelpAboutShowsAFreshAboutDialogModallyOwnedByTheWindow) {

@@ -1,6 +1,6 @@
 // The application's message box: OK only, no icon, the application title, modal, CR LF breaks.
 
-#include "app/message_box.h"
+#include "app/qt/message_box.h"
 
 #include "gui_test_support.h"
 

@@ -1,7 +1,7 @@
 // dlgOpen: the project file filter in any letter case, existing files only, the last file
 // offered again, cancel changing nothing, and the current directory moved to the chosen folder.
 
-#include "app/open_dialog.h"
+#include "app/qt/open_dialog.h"
 
 #include "gui_test_support.h"
 

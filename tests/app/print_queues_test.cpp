@@ -2,7 +2,7 @@
 // refuse, are stopped, hold jobs or fail them: the user hears of every outcome but success.
 
 #include "app/print_queues.h"
-#include "app/report_printing.h"
+#include "app/qt/qt_printing.h"
 
 #include "recording_messages.h"
 
@@ -210,7 +210,7 @@ protected:
     std::vector<std::string> print(const std::string& report = "\r\nReporting on show.kpj") {
         SystemPrinters printers(PlatformPrintQueues());
         testing::RecordingMessages messages;
-        PrintReportCommand(report, kJobName, printers, messages);
+        RunPrintCommand(report, kJobName.toStdString(), printers, messages);
         return messages.texts;
     }
 
@@ -288,7 +288,7 @@ TEST_F(CupsPrinting, CancelledPrintLeavesNothingInTheQueue) {
     } cancel;
     SystemPrinters printers(PlatformPrintQueues());
     testing::RecordingMessages messages;
-    PrintReportCommand(report, kJobName, printers, messages, &cancel);
+    RunPrintCommand(report, kJobName.toStdString(), printers, messages, &cancel);
     EXPECT_TRUE(messages.texts.empty());
     EXPECT_TRUE(JobNames(queue).isEmpty());
 }

@@ -1,7 +1,7 @@
 #pragma once
 // A message display that only writes down what it was asked to show.
 
-#include "check/platform.h"
+#include "app/shell_seams.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 // The report box gives back exactly the text it was given, and typed text with CR LF breaks.
 
-#include "app/report_box.h"
+#include "app/qt/report_box.h"
 
 #include <QPlainTextEdit>
 #include <QTest>

@@ -1,7 +1,7 @@
-// Report printing: the printed lines, the page read back from a PDF, and the messages for an
-// empty box and for printers that are missing, refuse the job or fail part way.
+// Report printing with Qt: the page read back from a PDF, and the message for a printer that
+// refuses the job or fails part way.
 
-#include "app/report_printing.h"
+#include "app/qt/qt_printing.h"
 
 #include "gui_test_support.h"
 #include "recording_messages.h"
@@ -21,8 +21,6 @@
 namespace kestrova::app {
 namespace {
 
-const QString kIndent(10, u' ');
-
 std::unique_ptr<QPrinter> PdfPrinter(const QString& path) {
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     printer->setOutputFormat(QPrinter::PdfFormat);
@@ -31,12 +29,24 @@ std::unique_ptr<QPrinter> PdfPrinter(const QString& path) {
     return printer;
 }
 
+// The default printer as a PDF file.
+class PdfJobPrinter final : public Printer {
+public:
+    explicit PdfJobPrinter(const QString& path) : printer_(PdfPrinter(path)) {}
+    std::unique_ptr<PrintPages> startJob(const std::string& jobName) override {
+        return StartPrintJob(*printer_, jobName);
+    }
+
+private:
+    std::unique_ptr<QPrinter> printer_;
+};
+
 class PdfPrinters final : public PrinterSource {
 public:
     explicit PdfPrinters(QString path) : path_(std::move(path)) {}
-    std::unique_ptr<QPrinter> defaultPrinter() override {
+    std::unique_ptr<Printer> defaultPrinter() override {
         ++asked;
-        return PdfPrinter(path_);
+        return std::make_unique<PdfJobPrinter>(path_);
     }
     int asked = 0;
 
@@ -44,10 +54,12 @@ private:
     QString path_;
 };
 
-class NoPrinters final : public PrinterSource {
-public:
-    std::unique_ptr<QPrinter> defaultPrinter() override { return nullptr; }
-};
+// The report's lines drawn onto the printer's pages, as File > Print draws them.
+PrintResult PrintReport(QPrinter& printer, const std::string& report,
+                        PrintProgress* progress = nullptr) {
+    const std::unique_ptr<PrintPages> pages = StartPrintJob(printer, "Kestrova Checker");
+    return pages ? PrintLines(*pages, report, progress) : PrintResult::Failed;
+}
 
 // A printer whose page break fails, as a printer that goes away in the middle of a job does.
 class FailingPagePrinter final : public QPrinter {
@@ -55,74 +67,12 @@ public:
     bool newPage() override { return false; }
 };
 
-TEST(PrintedLines, IndentEveryReportLineAfterTwoEmptyLines) {
-    EXPECT_EQ(PrintedLines("\r\nReporting on /p.kpj\r\n\r\nLayers:\r\n\r\nNo errors found"),
-              (QStringList{"", "", kIndent, kIndent + "Reporting on /p.kpj", kIndent,
-                           kIndent + "Layers:", kIndent, kIndent + "No errors found"}));
-}
-
-TEST(PrintedLines, SplitOnlyAtCrLf) {
-    EXPECT_EQ(PrintedLines("\r\n"), (QStringList{"", "", kIndent, kIndent}));
-    EXPECT_EQ(PrintedLines("one line only"), (QStringList{"", "", kIndent + "one line only"}));
-    EXPECT_EQ(PrintedLines("ends\r\n"), (QStringList{"", "", kIndent + "ends", kIndent}));
-    EXPECT_EQ(PrintedLines("a\nb\rc\r\nd"),
-              (QStringList{"", "", kIndent + "a\nb\rc", kIndent + "d"}));
-    EXPECT_EQ(PrintedLines("\r\r\n\n"), (QStringList{"", "", kIndent + "\r", kIndent + "\n"}));
-}
-
-TEST(PrintedLines, ExpandTabsToEveryEighthColumnOfTheReportLine) {
-    EXPECT_EQ(PrintedLines("\tW\r\n 1: \tVideo\r\n12345678\tx\r\n\xC3\xA9\tx"),
-              (QStringList{"", "", kIndent + "        W", kIndent + " 1:     Video",
-                           kIndent + "12345678        x",
-                           kIndent + QString::fromUtf8("\xC3\xA9       x")}));
-}
-
-TEST(PrintedLines, KeepLinesLongerThan32764CharactersWhole) {
-    const std::string exact(32764, 'a');
-    const std::string longer(40000, 'b');
-    const QStringList lines = PrintedLines(exact + "\r\n" + longer + "\r\nend");
-    ASSERT_EQ(lines.size(), 5);
-    EXPECT_EQ(lines[2], kIndent + QString(32764, u'a'));
-    EXPECT_EQ(lines[3], kIndent + QString(40000, u'b'));
-    EXPECT_EQ(lines[4], kIndent + "end");
-}
-
-TEST(PrintedLines, GoOnInTheNextLinesWithTheSameIndentWhenWiderThanThePage) {
-    const int columns = 10 + 12; // twelve characters of text fit
-    const struct {
-        std::string line;
-        QStringList printed;
-    } cases[] = {
-        {"fits exactly", {"fits exactly"}},
-        {"break at the last space", {"break at the", "last space"}},
-        {"averyveryverylongword end", {"averyveryver", "ylongword", "end"}},
-        {"twelve chars next", {"twelve chars", "next"}},
-        {"\tindented tab text", {"        inde", "nted tab", "text"}},
-        {"", {""}},
-    };
-    for (const auto& c : cases) {
-        QStringList expected{"", ""};
-        for (const QString& piece : c.printed) {
-            expected.append(kIndent + piece);
-        }
-        EXPECT_EQ(PrintedLines(c.line, columns), expected) << c.line;
-    }
-}
-
-// Pre-answered progress: records what it is told and cancels at a given page.
-class ScriptedProgress final : public PrintProgress {
+// Cancels the print when the first page is done.
+class CancelAtFirstPage final : public PrintProgress {
 public:
-    explicit ScriptedProgress(int cancelAt) : cancelAt_(cancelAt) {}
     void start(int pages) override { total = pages; }
-    bool pageDone(int done) override {
-        reported.push_back(done);
-        return done != cancelAt_;
-    }
+    bool pageDone(int) override { return false; }
     int total = 0;
-    std::vector<int> reported;
-
-private:
-    int cancelAt_;
 };
 
 std::string NumberedLines(int count) {
@@ -253,47 +203,18 @@ TEST_F(PrintToPdf, PrintsEveryCharacterOfLinesWiderThanThePage) {
     EXPECT_TRUE(text.contains(expected)) << "a character was lost on paper";
 }
 
-TEST_F(PrintToPdf, LongPrintsShowProgressAndCancelAbortsTheJob) {
-    {
-        ScriptedProgress progress(0);
-        auto printer = PdfPrinter(pdf());
-        ASSERT_EQ(PrintReport(*printer, NumberedLines(150), &progress), PrintResult::Printed);
-        EXPECT_EQ(progress.total, 0)
-            << "a print of " << testing::PdfText(pdf()).count(u'\f') << " pages shows no progress";
-    }
-    ScriptedProgress progress(2);
+TEST_F(PrintToPdf, CancelAbortsTheJobAndSaysNothing) {
+    CancelAtFirstPage progress;
     auto printer = PdfPrinter(pdf());
     EXPECT_EQ(PrintReport(*printer, NumberedLines(1000), &progress), PrintResult::Cancelled);
     EXPECT_GE(progress.total, 10);
-    EXPECT_EQ(progress.reported, (std::vector<int>{1, 2}));
     EXPECT_NE(printer->printerState(), QPrinter::Active);
     EXPECT_FALSE(printer->paintingActive());
 
-    // Through the command, a cancelled print says nothing.
     PdfPrinters printers(pdf());
     testing::RecordingMessages messages;
-    ScriptedProgress cancelAtOnce(1);
-    PrintReportCommand(NumberedLines(1000), QStringLiteral("Kestrova Checker"), printers, messages,
-                       &cancelAtOnce);
+    RunPrintCommand(NumberedLines(1000), "Kestrova Checker", printers, messages, &progress);
     EXPECT_TRUE(messages.texts.empty());
-}
-
-TEST_F(PrintToPdf, EmptyBoxSaysNothingToPrintAndOpensNoJob) {
-    PdfPrinters printers(pdf());
-    testing::RecordingMessages messages;
-    PrintReportCommand("", QStringLiteral("Kestrova Checker"), printers, messages);
-    EXPECT_EQ(messages.texts, std::vector<std::string>{"Nothing to print!"});
-    EXPECT_EQ(printers.asked, 0);
-    EXPECT_FALSE(QFileInfo::exists(pdf()));
-}
-
-TEST_F(PrintToPdf, OnlySpacesOrBreaksAreStillPrinted) {
-    PdfPrinters printers(pdf());
-    testing::RecordingMessages messages;
-    PrintReportCommand("\r\n", QStringLiteral("Kestrova Checker"), printers, messages);
-    EXPECT_TRUE(messages.texts.empty());
-    EXPECT_EQ(printers.asked, 1);
-    EXPECT_TRUE(QFileInfo::exists(pdf()));
 }
 
 TEST_F(PrintToPdf, ProgressDialogCountsPagesAndItsCancelEndsThePrintSilently) {
@@ -307,24 +228,16 @@ TEST_F(PrintToPdf, ProgressDialogCountsPagesAndItsCancelEndsThePrintSilently) {
         label = dialog->labelText();
         dialog->cancel();
     });
-    PrintReportCommand(NumberedLines(1000), QStringLiteral("Kestrova Checker"), printers, messages,
-                       &progress);
+    RunPrintCommand(NumberedLines(1000), "Kestrova Checker", printers, messages, &progress);
     EXPECT_TRUE(messages.texts.empty());
     EXPECT_TRUE(label.contains(QRegularExpression(QStringLiteral("\\d+ of \\d+ pages"))))
         << label.toStdString();
 }
 
-TEST(PrintReportCommand, SaysSoWhenThereIsNoDefaultPrinter) {
-    NoPrinters printers;
-    testing::RecordingMessages messages;
-    PrintReportCommand("\r\nReport", QStringLiteral("Kestrova Checker"), printers, messages);
-    EXPECT_EQ(messages.texts, std::vector<std::string>{kNoDefaultPrinter});
-}
-
-TEST(PrintReportCommand, SaysSoWhenThePrinterRefusesTheJob) {
+TEST(RunPrintCommand, SaysSoWhenThePrinterRefusesTheJob) {
     PdfPrinters printers(QStringLiteral("/nonexistent-folder/for/sure/report.pdf"));
     testing::RecordingMessages messages;
-    PrintReportCommand("\r\nReport", QStringLiteral("Kestrova Checker"), printers, messages);
+    RunPrintCommand("\r\nReport", "Kestrova Checker", printers, messages);
     EXPECT_EQ(messages.texts, std::vector<std::string>{kPrinterRefused});
 }
 
@@ -343,7 +256,7 @@ TEST_F(PrintToPdf, AbandonsTheJobWhenThePrinterFailsPartWay) {
 
 TEST(SystemPrinters, GiveNoPrinterExactlyWhenTheSystemHasNoDefault) {
     SystemPrinters printers;
-    const std::unique_ptr<QPrinter> printer = printers.defaultPrinter();
+    const std::unique_ptr<Printer> printer = printers.defaultPrinter();
     EXPECT_EQ(printer == nullptr, QPrinterInfo::defaultPrinter().isNull());
 }
 

@@ -66,11 +66,11 @@ TEST_P(FixtureReport, isExactlyTheExpectedTextAndLeavesNoFileBehind) {
     TempFolder folder;
     CurrentDirectoryGuard inFolder(folder.path());
 
-    const RunResult run = RunOn(project, WorkingCopyPlace::CurrentDirectory, "previous report");
+    const RunResult run = RunOn(project, "previous report");
 
     EXPECT_EQ(run.report, Header(project) + Join(GetParam().afterHeader));
     const bool clean = GetParam().afterHeader.back() == "No errors found";
-    EXPECT_EQ(run.outcome.status, clean ? CheckStatus::NoErrors : CheckStatus::ErrorsFound);
+    EXPECT_EQ(run.result->status, clean ? CheckStatus::NoErrors : CheckStatus::ErrorsFound);
     EXPECT_TRUE(run.messages.empty());
     EXPECT_TRUE(folder.entries().empty()) << "the working copy is still there";
     EXPECT_EQ(ReadBytes(project), before);
@@ -171,7 +171,7 @@ TEST(LayerCount, goesOnPast32767) {
 
     const RunResult run = RunOn((folder / "many.kpj").string());
 
-    ASSERT_EQ(run.outcome.status, CheckStatus::ErrorsFound) << run.outcome.description;
+    ASSERT_EQ(run.result->status, CheckStatus::ErrorsFound) << MessageText(*run.result);
     EXPECT_NE(
         run.report.find("\r\n32767: \t32767\r\n32768: \t32768\t - SCRAPPED\r\n32769: \t32769\r\n"),
         std::string::npos);

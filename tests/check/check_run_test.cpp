@@ -1,7 +1,7 @@
 // How a check run begins and ends: cancelling, replacing the previous report, the parse-error
 // report, and every way a run stops early, with what the report box and the message box show.
 
-#include "check/report_text.h"
+#include "check/findings.h"
 #include "check/working_copy.h"
 #include "tests/check/check_test_support.h"
 
@@ -27,10 +27,9 @@ TEST(RunStart, cancellingLeavesThePreviousReportAndCreatesNoFile) {
     TempFolder folder;
     CurrentDirectoryGuard inFolder(folder.path());
 
-    const RunResult run =
-        RunOn(std::nullopt, WorkingCopyPlace::CurrentDirectory, "\r\nolder report");
+    const RunResult run = RunOn(std::nullopt, "\r\nolder report");
 
-    EXPECT_EQ(run.outcome.status, CheckStatus::Cancelled);
+    EXPECT_FALSE(run.result);
     EXPECT_EQ(run.report, "\r\nolder report");
     EXPECT_TRUE(run.messages.empty());
     EXPECT_TRUE(folder.entries().empty());
@@ -45,11 +44,10 @@ TEST(RunStart, secondRunReplacesTheFirstReportCompletely) {
     GivenSelection first(FixturePath("survey_output_order.kpj"));
     GivenSelection second(FixturePath("clean_two_layers.kpj"));
 
-    RunCheck({first, messages, box, random, WorkingCopyPlace::CurrentDirectory});
-    const CheckOutcome outcome =
-        RunCheck({second, messages, box, random, WorkingCopyPlace::CurrentDirectory});
+    RunOpenCommand(first, messages, box, random);
+    const std::optional<CheckResult> result = RunOpenCommand(second, messages, box, random);
 
-    EXPECT_EQ(outcome.status, CheckStatus::NoErrors);
+    EXPECT_EQ(result->status, CheckStatus::NoErrors);
     EXPECT_EQ(box.text(), Header(FixturePath("clean_two_layers.kpj")) +
                               Displayed({"", "Layers:", " 1: \tMain camera", " 2: \tTitles", "",
                                          "No errors found"}));
@@ -77,7 +75,7 @@ TEST_P(NotParsed, showsReasonAndLineOverTheHeaderThenAppendsTheTwoFixedLines) {
 
     const RunResult run = RunOn(project);
 
-    EXPECT_EQ(run.outcome.status, CheckStatus::NotParsed);
+    EXPECT_EQ(run.result->status, CheckStatus::NotParsed);
     ASSERT_EQ(run.messages.size(), 1u);
     const std::string& message = run.messages[0].text;
     const std::string lineSuffix = "\r\n" + std::to_string(GetParam().line);
@@ -85,7 +83,7 @@ TEST_P(NotParsed, showsReasonAndLineOverTheHeaderThenAppendsTheTwoFixedLines) {
     const std::string reason = message.substr(0, message.size() - lineSuffix.size());
     EXPECT_FALSE(reason.empty());
     EXPECT_FALSE(reason.ends_with("\n")) << reason;
-    EXPECT_EQ(run.outcome.description, message);
+    EXPECT_EQ(MessageText(*run.result), message);
     EXPECT_EQ(run.messages[0].reportWhileShown, Header(project));
     EXPECT_EQ(run.report, Header(project) + Displayed({"", kParseErrorLine, kParseErrorFollowUp}));
     EXPECT_TRUE(folder.entries().empty());
@@ -106,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, NotParsed,
 
 // The report as far as it had got, then exactly one line "Check stopped: " and the reason.
 void ExpectStoppedAfter(const RunResult& run, const std::string& reportSoFar) {
-    EXPECT_EQ(run.outcome.status, CheckStatus::Stopped);
+    EXPECT_EQ(run.result->status, CheckStatus::Stopped);
     const std::string stopLine = "\r\nCheck stopped: ";
     ASSERT_TRUE(run.report.starts_with(reportSoFar + stopLine)) << run.report;
     const std::string reason = run.report.substr(reportSoFar.size() + stopLine.size());
@@ -115,7 +113,7 @@ void ExpectStoppedAfter(const RunResult& run, const std::string& reportSoFar) {
     EXPECT_THAT(run.report, Not(HasSubstr("No errors found")));
     ASSERT_EQ(run.messages.size(), 1u);
     EXPECT_EQ(run.messages[0].reportWhileShown, run.report);
-    EXPECT_EQ(run.outcome.description, run.messages[0].text);
+    EXPECT_EQ(MessageText(*run.result), run.messages[0].text);
 }
 
 struct StopCase {
@@ -170,10 +168,10 @@ TEST(StopsOnDocument, reportAtItsSizeLimitStillEndsWithTheStopLine) {
     const std::size_t nameLength = 1 << 20;
     const std::size_t lineSize = 2 + 5 + nameLength; // CR LF, " 1: ", tab, name
     const std::size_t fixed = Header(project).size() + 2 + 7;
-    const std::size_t repeats = (ReportText::kLimit - fixed) / lineSize;
+    const std::size_t repeats = (Findings::kReportLimit - fixed) / lineSize;
     const std::string lastPrefix = std::to_string(repeats + 1) + ": \t";
     const std::size_t lastName =
-        ReportText::kLimit - fixed - repeats * lineSize - 10 - 2 - lastPrefix.size();
+        Findings::kReportLimit - fixed - repeats * lineSize - 10 - 2 - lastPrefix.size();
     std::string document = std::string(kPlainDeclaration) +
                            "\n<kestrovadocument2><multilayer>\n<layer><name>" +
                            std::string(nameLength, 'n') + "</name></layer>\n";
@@ -194,7 +192,7 @@ TEST(StopsOnDocument, reportAtItsSizeLimitStillEndsWithTheStopLine) {
         FAIL() << "the run let a failure escape: " << escaped.what();
     }
 
-    EXPECT_EQ(run.outcome.status, CheckStatus::Stopped);
+    EXPECT_EQ(run.result->status, CheckStatus::Stopped);
     const std::size_t lastLine = run.report.rfind("\r\n");
     ASSERT_NE(lastLine, std::string::npos);
     EXPECT_TRUE(run.report.compare(lastLine, 17, "\r\nCheck stopped: ") == 0);
@@ -209,7 +207,7 @@ TEST(StopsOnFiles, missingProjectFileGivesOnlyTheStopLine) {
     CurrentDirectoryGuard inFolder(folder.path());
     const std::string project = (folder / "absent.kpj").string();
 
-    const RunResult run = RunOn(project, WorkingCopyPlace::CurrentDirectory, "\r\nolder report");
+    const RunResult run = RunOn(project, "\r\nolder report");
 
     ExpectStoppedAfter(run, "");
     ASSERT_EQ(run.messages.size(), 1u);
@@ -279,9 +277,9 @@ TEST(WorkingCopyPlace, currentDirectoryOrProjectFolder) {
         WriteBytes(projectFolder / name, "");
     CurrentDirectoryGuard inFolder(current.path());
 
-    EXPECT_EQ(RunOn(project, WorkingCopyPlace::CurrentDirectory).outcome.status,
-              CheckStatus::NoErrors);
-    EXPECT_EQ(RunOn(project, WorkingCopyPlace::ProjectFolder).outcome.status, CheckStatus::Stopped);
+    EXPECT_EQ(RunOn(project).result->status, CheckStatus::NoErrors);
+    UnseededRandom random;
+    EXPECT_EQ(CheckBesideProject(project, random).result->status, CheckStatus::Stopped);
     EXPECT_TRUE(current.entries().empty());
     EXPECT_EQ(projectFolder.entries().size(), 257u);
 }

@@ -2,8 +2,9 @@
 // Shared pieces of the check-engine and command-line tests: pre-answered platform ports,
 // temporary folders, a current-directory guard and whole-file helpers.
 
-#include "check/check_run.h"
-#include "check/platform.h"
+#include "app/open_command.h"
+#include "check/check_project.h"
+#include "check/report_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -142,33 +143,49 @@ private:
     std::size_t next_ = 0;
 };
 
+// A report box that is only a string.
+class StringReportBox final : public ReportBox {
+public:
+    std::string text() const override { return text_; }
+    void setText(std::string text) override { text_ = std::move(text); }
+
+private:
+    std::string text_;
+};
+
 struct RunResult {
-    CheckOutcome outcome;
+    std::optional<CheckResult> result; // nothing when the choice was cancelled
     std::string report;
     std::vector<RecordingMessages::Shown> messages;
 };
 
-// One check run on `path` (nullopt: the user cancels), with a report box that starts out
-// holding `previousReport`.
+// One run of File > Open on `path` (nullopt: the user cancels), with a report box that starts
+// out holding `previousReport`. The working copy is made in the current directory.
 inline RunResult RunOn(std::optional<std::string> path, RandomSource& random,
-                       WorkingCopyPlace place = WorkingCopyPlace::CurrentDirectory,
                        const std::string& previousReport = {}) {
     GivenSelection files(std::move(path));
     StringReportBox box;
     box.setText(previousReport);
     RecordingMessages messages(box);
     RunResult result;
-    result.outcome = RunCheck({files, messages, box, random, place});
+    result.result = RunOpenCommand(files, messages, box, random);
     result.report = box.text();
     result.messages = messages.shown;
     return result;
 }
 
-inline RunResult RunOn(std::optional<std::string> path,
-                       WorkingCopyPlace place = WorkingCopyPlace::CurrentDirectory,
-                       const std::string& previousReport = {}) {
+inline RunResult RunOn(std::optional<std::string> path, const std::string& previousReport = {}) {
     UnseededRandom random;
-    return RunOn(std::move(path), random, place, previousReport);
+    return RunOn(std::move(path), random, previousReport);
+}
+
+// One check with the working copy beside the project, as kpjcheck makes it: the result and its
+// report.
+inline RunResult CheckBesideProject(const std::string& path, RandomSource& random) {
+    RunResult result;
+    result.result = CheckProject({path, WorkingCopyPlace::ProjectFolder, false}, random);
+    result.report = ReportText(*result.result);
+    return result;
 }
 
 inline std::string Header(const std::string& path) {

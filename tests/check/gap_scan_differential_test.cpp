@@ -17,7 +17,7 @@ namespace kestrova {
 namespace {
 
 struct ScanResult {
-    std::string report;
+    std::vector<std::pair<Millis, Millis>> gaps;
     bool errorsFound;
     Millis itemStart;
     Millis itemEnd;
@@ -33,25 +33,28 @@ BothScans ScanBothWays(const std::string& xml) {
     const XmlDocument document = DocumentFromBytes(xml);
     EXPECT_EQ(document.parseError().errorCode, 0) << xml;
     CheckRunState surveyed;
-    ReportText surveyReport;
-    const std::vector<VisualItem> visualItems = SurveyLayers(document, surveyed, surveyReport);
+    CheckResult surveyResult;
+    Findings surveyFindings(surveyResult, false);
+    const std::vector<VisualItem> visualItems = SurveyLayers(document, surveyed, surveyFindings);
     const XmlNode multilayer =
         document.selectSingleNode(element::kDocument).selectSingleNode(element::kMultilayer);
 
     CheckRunState literalState = surveyed;
-    ReportText literalReport;
-    ScanTimelineGapsLiteral(multilayer, literalState, literalReport);
+    CheckResult literal;
+    Findings literalFindings(literal, false);
+    ScanTimelineGapsLiteral(multilayer, literalState, literalFindings);
     CheckRunState fastState = surveyed;
-    ReportText fastReport;
-    ScanTimelineGaps(visualItems, fastState, fastReport);
-    return {{literalReport.text(), literalState.errorsFound, literalState.itemStart,
-             literalState.itemEnd},
-            {fastReport.text(), fastState.errorsFound, fastState.itemStart, fastState.itemEnd}};
+    CheckResult fast;
+    Findings fastFindings(fast, false);
+    ScanTimelineGaps(visualItems, fastState, fastFindings);
+    return {
+        {GapSpans(literal), literalState.errorsFound, literalState.itemStart, literalState.itemEnd},
+        {GapSpans(fast), fastState.errorsFound, fastState.itemStart, fastState.itemEnd}};
 }
 
 void ExpectSameScan(const std::string& xml) {
     const BothScans scans = ScanBothWays(xml);
-    ASSERT_EQ(scans.fast.report, scans.literal.report) << "timeline:\n" << xml;
+    ASSERT_EQ(scans.fast.gaps, scans.literal.gaps) << "timeline:\n" << xml;
     ASSERT_EQ(scans.fast.errorsFound, scans.literal.errorsFound) << "timeline:\n" << xml;
     ASSERT_EQ(scans.fast.itemStart, scans.literal.itemStart) << "timeline:\n" << xml;
     ASSERT_EQ(scans.fast.itemEnd, scans.literal.itemEnd) << "timeline:\n" << xml;
@@ -79,7 +82,7 @@ TEST(GapScanDifferential, agreesOnEveryGeneratedTimeline) {
     for (int i = 0; i < kTimelines; ++i) {
         const std::string xml = RandomTimelineDocument(random);
         const BothScans scans = ScanBothWays(xml);
-        ASSERT_EQ(scans.fast.report, scans.literal.report) << "timeline " << i << ":\n" << xml;
+        ASSERT_EQ(scans.fast.gaps, scans.literal.gaps) << "timeline " << i << ":\n" << xml;
         ASSERT_EQ(scans.fast.errorsFound, scans.literal.errorsFound) << "timeline:\n" << xml;
         ASSERT_EQ(scans.fast.itemStart, scans.literal.itemStart) << "timeline:\n" << xml;
         ASSERT_EQ(scans.fast.itemEnd, scans.literal.itemEnd) << "timeline:\n" << xml;
@@ -114,8 +117,7 @@ TEST(GapScanDifferential, agreesWhenTheFirstPassMovesNothingButLaterOnesWould) {
                             Item("layeritem_video", 0, 0) + Item("layeritem_audio", 5, 9) +
                             "</layer></multilayer></kestrovadocument2>";
     ExpectSameScan(xml);
-    EXPECT_EQ(ScanBothWays(xml).fast.report,
-              "\r\nGap on timeline from:  0h 00m 00s 000  to:  0h 00m 09s 000");
+    EXPECT_EQ(ScanBothWays(xml).fast.gaps, (std::vector<std::pair<Millis, Millis>>{{0, 9000}}));
 }
 
 TEST(GapScanDifferential, agreesOnNestedAndOverlappingItemsAcrossLayers) {

@@ -18,7 +18,8 @@ void WalkVisualItems(const XmlNode& multilayer, CheckRunState& state, Test test)
         if (state.isScrapped(layerNumber))
             continue;
         for (const XmlNode item : layer.childNodes()) {
-            if (!IsVisualItem(item.nodeName()))
+            const std::optional<ItemKind> kind = KindOfItem(item.nodeName());
+            if (!kind || !CoversTimeline(*kind))
                 continue;
             for (const XmlNode child : item.childNodes()) {
                 if (child.nodeName() == element::kStartTime)
@@ -33,7 +34,7 @@ void WalkVisualItems(const XmlNode& multilayer, CheckRunState& state, Test test)
 
 } // namespace
 
-void ScanTimelineGapsLiteral(const XmlNode& multilayer, CheckRunState& state, ReportText& report) {
+void ScanTimelineGapsLiteral(const XmlNode& multilayer, CheckRunState& state, Findings& findings) {
     Millis coveredTo = 0;
     bool coverageResumes = true;
     while (coverageResumes) {
@@ -59,7 +60,7 @@ void ScanTimelineGapsLiteral(const XmlNode& multilayer, CheckRunState& state, Re
             }
         });
         coveredTo = gapEnd;
-        report.appendLine(GapLine(gapStart, coveredTo));
+        findings.gap(gapStart, coveredTo);
         state.errorsFound = true;
     }
 }

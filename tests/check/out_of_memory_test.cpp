@@ -1,4 +1,4 @@
-// Running out of memory at any allocation of a check run ends that run with the "not enough
+// Running out of memory at any allocation of a check ends that check with the "not enough
 // memory" stop (or, where the failed allocation was not needed, with the normal report), leaves
 // no working copy, and the next run of the same process is whole.
 
@@ -59,43 +59,22 @@ namespace {
 
 using namespace testing_support;
 
-// Arms the failure when the run asks for the file, so that only the run's own allocations count.
-class ArmingSelection final : public FileSelection {
-public:
-    explicit ArmingSelection(long failing) : failing_(failing) {}
-    std::optional<std::string> chooseProjectFile() override {
-        std::optional<std::string> chosen("p.kpj");
-        allocationsBeforeFailure = failing_;
-        return chosen;
-    }
-
-private:
-    long failing_;
-};
-
-class KeptMessages final : public MessageDisplay {
-public:
-    void showMessage(const std::string& text) override {
-        const InjectionPaused paused;
-        shown.push_back(text);
-    }
-    std::vector<std::string> shown;
-};
-
 struct FailedRun {
-    CheckOutcome outcome;
+    CheckResult result;
     std::string report;
     bool failureHappened;
 };
 
+// A check whose allocation number `failing` fails; the items are kept, as for a picture, so that
+// every list of the result is grown.
 FailedRun RunFailingAt(long failing) {
-    ArmingSelection files(failing);
-    KeptMessages messages;
-    StringReportBox box;
     UnseededRandom random;
-    CheckOutcome outcome = RunCheck({files, messages, box, random});
+    const CheckRequest request{"p.kpj", WorkingCopyPlace::CurrentDirectory, true};
+    allocationsBeforeFailure = failing;
+    CheckResult result = CheckProject(request, random);
     const bool failureHappened = allocationsBeforeFailure.exchange(-1) < 0;
-    return {std::move(outcome), box.text(), failureHappened};
+    std::string report = ReportText(result);
+    return {std::move(result), std::move(report), failureHappened};
 }
 
 void ExpectEveryFailureEndsOnlyItsRun() {
@@ -103,7 +82,7 @@ void ExpectEveryFailureEndsOnlyItsRun() {
     WriteBytes(folder / "p.kpj", ReadBytes(std::string(KESTROVA_EXAMPLES) + "/rough-cut.kpj"));
     CurrentDirectoryGuard inFolder(folder.path());
     const RunResult whole = RunOn("p.kpj");
-    ASSERT_TRUE(whole.outcome.checked()) << whole.report;
+    ASSERT_TRUE(whole.result->checked()) << whole.report;
 
     long failing = 0;
     for (;; ++failing) {
@@ -112,9 +91,9 @@ void ExpectEveryFailureEndsOnlyItsRun() {
             EXPECT_EQ(run.report, whole.report);
             break;
         }
-        if (run.outcome.status == CheckStatus::Stopped)
-            EXPECT_NE(run.outcome.description.find("not enough memory"), std::string::npos)
-                << "allocation " << failing << ": " << run.outcome.description;
+        if (run.result.status == CheckStatus::Stopped)
+            EXPECT_NE(MessageText(run.result).find("not enough memory"), std::string::npos)
+                << "allocation " << failing << ": " << MessageText(run.result);
         else
             EXPECT_EQ(run.report, whole.report) << "allocation " << failing;
         EXPECT_EQ(folder.entries(), std::set<std::string>{"p.kpj"}) << "allocation " << failing;

@@ -1,7 +1,7 @@
 // The project document as the check reads it: parse errors, names that match, the elements it
 // keeps, text content, the guards, and that nothing outside the file ever reaches the document.
 
-#include "check/check_run.h"
+#include "check/check_project.h"
 #include "check/working_copy.h"
 #include "check/xml_document.h"
 #include "tests/check/check_test_support.h"

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """kpjcheck as a process: its JSON follows doc/kpjcheck-report.schema.json, its pictures are
-SVG that rsvg-convert renders, and output that cannot be written (a full disk, a closed standard
-output, a pipe closed early) makes it exit 2 with a message on standard error.
+SVG that rsvg-convert renders, output that cannot be written (a full disk, a closed standard
+output, a pipe closed early) makes it exit 2 with a message on standard error, and the report,
+JSON line and picture of every project are those stored under --rendered.
 
-  kpjcheck_output_test.py --kpjcheck PATH --schema PATH PROJECT_FOLDER...
+  kpjcheck_output_test.py --kpjcheck PATH --schema PATH --rendered FOLDER PROJECT_FOLDER...
+
+With --update the stored outputs are written anew from the tool instead of compared.
 """
 import argparse
 import json
@@ -116,6 +119,36 @@ class KpjcheckProcess(unittest.TestCase):
                 self.assertIn(b"Reporting on", run.stdout)
                 self.assertEqual(self.leftovers(), [])
 
+    def test_report_json_and_picture_of_every_project_are_the_stored_ones(self):
+        picture = self.project("timeline.svg")
+        for project in self.projects:
+            name = os.path.basename(project)
+            with self.subTest(project=name):
+                outputs = self.rendered_outputs(name, picture)
+                for suffix, produced in outputs.items():
+                    stored = os.path.join(SETTINGS.rendered, name + suffix)
+                    if SETTINGS.update:
+                        with open(stored, "wb") as out:
+                            out.write(produced)
+                        continue
+                    with open(stored, "rb") as expected:
+                        self.assertEqual(produced, expected.read(), stored)
+
+    def rendered_outputs(self, name, picture):
+        """The report, the JSON line and the picture of one project, named as the files that
+        store them. The project is named without a folder, so the outputs do not depend on where
+        the tests run."""
+        def run(arguments):
+            return subprocess.run([SETTINGS.kpjcheck] + arguments, cwd=self.folder, timeout=60,
+                                  check=False, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        report = run([name])
+        json_line = run(["--json", name])
+        drawn = run(["--svg", picture, name])
+        status = b"exit %d\n" % report.returncode
+        with open(picture, "rb") as svg:
+            return {".report": report.stdout + report.stderr + status,
+                    ".jsonl": json_line.stdout, ".svg": svg.read()}
+
     def leftovers(self):
         """Working copies left in the folder."""
         return sorted(name for name in os.listdir(self.folder) if name.endswith(".tmp"))
@@ -125,6 +158,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--kpjcheck", required=True)
     parser.add_argument("--schema", required=True)
+    parser.add_argument("--rendered", required=True)
+    parser.add_argument("--update", action="store_true")
     parser.add_argument("folders", nargs="+")
     global SETTINGS
     SETTINGS, rest = parser.parse_known_args()

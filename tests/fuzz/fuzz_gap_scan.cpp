@@ -4,7 +4,6 @@
 #include "check/check_failure.h"
 #include "check/gap_scan.h"
 #include "check/layer_survey.h"
-#include "check/report_text.h"
 #include "check/run_state.h"
 #include "check/xml_document.h"
 #include "literal_gap_scan.h"
@@ -114,19 +113,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const kestrova::XmlNode multilayer =
         document.selectSingleNode(element::kDocument).selectSingleNode(element::kMultilayer);
     kestrova::CheckRunState fastState;
-    kestrova::ReportText fastReport;
+    kestrova::CheckResult fast;
+    kestrova::Findings fastFindings(fast, false);
     std::vector<kestrova::VisualItem> visualItems;
     try {
-        visualItems = kestrova::SurveyLayers(document, fastState, fastReport);
+        visualItems = kestrova::SurveyLayers(document, fastState, fastFindings);
     } catch (const kestrova::DocumentProblem&) {
         return 0; // a warning time that cannot be written stops the run before the scan
     }
     kestrova::CheckRunState literalState = fastState;
-    kestrova::ReportText literalReport = fastReport;
+    kestrova::CheckResult literal;
+    kestrova::Findings literalFindings(literal, false);
 
-    kestrova::ScanTimelineGaps(visualItems, fastState, fastReport);
-    kestrova::ScanTimelineGapsLiteral(multilayer, literalState, literalReport);
-    if (fastReport.text() != literalReport.text() ||
+    kestrova::ScanTimelineGaps(visualItems, fastState, fastFindings);
+    kestrova::ScanTimelineGapsLiteral(multilayer, literalState, literalFindings);
+    if (kestrova::GapSpans(fast) != kestrova::GapSpans(literal) ||
         fastState.errorsFound != literalState.errorsFound)
         std::abort();
     return 0;

@@ -8,7 +8,9 @@
 #include "hostile_support.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -86,9 +88,9 @@ TEST(ProjectFileFaults, ProjectRemovedBetweenChoiceAndCopyStopsTheRun) {
     const RunResult run =
         RunOn(project.string(), WorkingCopyPlace::ProjectFolder, [&] { fs::remove(project); });
     ExpectFailureShown(run);
-    EXPECT_EQ(run.outcome.status, CheckStatus::Stopped);
-    EXPECT_NE(run.outcome.description.find("Cannot read the project file"), std::string::npos)
-        << run.outcome.description;
+    EXPECT_EQ(run.result->status, CheckStatus::Stopped);
+    EXPECT_NE(MessageText(*run.result).find("Cannot read the project file"), std::string::npos)
+        << MessageText(*run.result);
     EXPECT_TRUE(fs::is_empty(folder.path())) << "a working copy was left behind";
 }
 
@@ -101,7 +103,7 @@ TEST(ProjectFileFaults, MissingPathOrFolderInsteadOfFileStopsTheRun) {
         SCOPED_TRACE(name);
         const RunResult run = RunOn((folder / name).string());
         ExpectFailureShown(run);
-        EXPECT_EQ(run.outcome.status, CheckStatus::Stopped);
+        EXPECT_EQ(run.result->status, CheckStatus::Stopped);
         EXPECT_TRUE(Snapshot(folder.path()) == before);
     }
 }
@@ -155,9 +157,9 @@ TEST_P(NotAnOrdinaryFile, StopsTheRunNamingTheFileBeforeAnyCopyIsMade) {
     }
     const RunResult run = running.get();
     ExpectFailureShown(run);
-    EXPECT_EQ(run.outcome.description, "Cannot read the project file \"" + project.string() +
-                                           "\": it is " + GetParam().kind +
-                                           ", not an ordinary file.");
+    EXPECT_EQ(MessageText(*run.result), "Cannot read the project file \"" + project.string() +
+                                            "\": it is " + GetParam().kind +
+                                            ", not an ordinary file.");
     EXPECT_TRUE(Snapshot(folder.path()) == before);
 }
 
@@ -186,10 +188,11 @@ TEST(WorkingCopyFaults, FolderThatCannotTakeFilesStopsTheRun) {
     const RunResult run =
         RunOn((outside / "project.kpj").string(), WorkingCopyPlace::CurrentDirectory);
     ExpectFailureShown(run);
-    EXPECT_NE(run.outcome.description.find("Cannot create the working copy"), std::string::npos)
-        << run.outcome.description;
-    EXPECT_NE(run.outcome.description.find(": there is no such file or folder."), std::string::npos)
-        << run.outcome.description;
+    EXPECT_NE(MessageText(*run.result).find("Cannot create the working copy"), std::string::npos)
+        << MessageText(*run.result);
+    EXPECT_NE(MessageText(*run.result).find(": there is no such file or folder."),
+              std::string::npos)
+        << MessageText(*run.result);
     EXPECT_TRUE(Snapshot(outside.path()) == before);
 }
 
@@ -229,7 +232,7 @@ TEST(WorkingCopyFaults, ReadOnlyFolderGetsItsCopyInTheTemporaryFolder) {
     const EnvironmentSetting tmpdir("TMPDIR", temporary.path().string());
     const std::string project = (outside / "project.kpj").string();
     const RunResult writable = RunOn(project, WorkingCopyPlace::ProjectFolder);
-    ASSERT_EQ(writable.outcome.status, CheckStatus::NoErrors) << writable.outcome.description;
+    ASSERT_EQ(writable.result->status, CheckStatus::NoErrors) << MessageText(*writable.result);
 
     struct Seen final : CopyListener {
         void copied(std::string_view) override {
@@ -246,8 +249,8 @@ TEST(WorkingCopyFaults, ReadOnlyFolderGetsItsCopyInTheTemporaryFolder) {
     EXPECT_EQ(seen.names, std::vector<std::string>{copy.path().filename().string()});
 
     InFolder inside(place.path());
-    const RunResult readOnly = RunOn(project, WorkingCopyPlace::CurrentDirectory);
-    EXPECT_EQ(readOnly.outcome.status, CheckStatus::NoErrors) << readOnly.outcome.description;
+    const RunResult readOnly = RunOn(project);
+    EXPECT_EQ(readOnly.result->status, CheckStatus::NoErrors) << MessageText(*readOnly.result);
     EXPECT_EQ(readOnly.report, writable.report);
     EXPECT_TRUE(fs::is_empty(place.path()));
     EXPECT_EQ(Snapshot(temporary.path()).size(), 1u) << "only the copy held above";
@@ -268,12 +271,13 @@ TEST(WorkingCopyFaults, ReadOnlyFolderAndTemporaryFolderStopTheRunNamingBoth) {
         RunOn((outside / "project.kpj").string(), WorkingCopyPlace::CurrentDirectory);
     ExpectFailureShown(run);
     const std::string folder = "\"" + place.path().string() + "\"";
-    EXPECT_NE(run.outcome.description.find(" in the folder " + folder +
-                                           ": the file system is read-only, nor in the "
-                                           "temporary folder " +
-                                           folder + ": the file system is read-only."),
+    EXPECT_NE(MessageText(*run.result)
+                  .find(" in the folder " + folder +
+                        ": the file system is read-only, nor in the "
+                        "temporary folder " +
+                        folder + ": the file system is read-only."),
               std::string::npos)
-        << run.outcome.description;
+        << MessageText(*run.result);
     EXPECT_TRUE(fs::is_empty(place.path()));
 }
 
@@ -298,9 +302,9 @@ TEST(WorkingCopyFaults, FullDiskWhileCopyingStopsTheRunAndRemovesTheCopy) {
     const RunResult run =
         RunOn((outside / "project.kpj").string(), WorkingCopyPlace::CurrentDirectory);
     ExpectFailureShown(run);
-    EXPECT_NE(run.outcome.description.find(": there is no space left on the device."),
+    EXPECT_NE(MessageText(*run.result).find(": there is no space left on the device."),
               std::string::npos)
-        << run.outcome.description;
+        << MessageText(*run.result);
     EXPECT_TRUE(Snapshot(place.path()) == before) << "a working copy was left behind";
     EXPECT_EQ(ReadBytes(outside / "project.kpj"), project);
 }
@@ -313,11 +317,11 @@ TEST(WorkingCopyNames, AllNamesTakenStopsTheRunAndChangesNone) {
     const auto before = Snapshot(folder.path());
     const RunResult run = RunOn((folder / "project.kpj").string());
     ExpectFailureShown(run);
-    EXPECT_NE(run.outcome.description.find("All 256 working-copy names"), std::string::npos);
-    EXPECT_NE(run.outcome.description.find(
-                  "are in use, by other files or by checks running at the same moment"),
+    EXPECT_NE(MessageText(*run.result).find("All 256 working-copy names"), std::string::npos);
+    EXPECT_NE(MessageText(*run.result)
+                  .find("are in use, by other files or by checks running at the same moment"),
               std::string::npos)
-        << run.outcome.description;
+        << MessageText(*run.result);
     EXPECT_TRUE(Snapshot(folder.path()) == before);
 }
 
@@ -332,7 +336,7 @@ protected:
     void ExpectCheckedAroundIt() {
         const auto before = Snapshot(folder_.path());
         const RunResult run = RunOn((folder_ / "project.kpj").string());
-        EXPECT_EQ(run.outcome.status, CheckStatus::NoErrors) << run.outcome.description;
+        EXPECT_EQ(run.result->status, CheckStatus::NoErrors) << MessageText(*run.result);
         EXPECT_TRUE(Snapshot(folder_.path()) == before);
     }
 
@@ -434,29 +438,6 @@ private:
     pid_t pid_ = -1;
 };
 
-// A pipe that nobody reads, filled to the brim: a write to it waits until the test ends.
-class FullPipe {
-public:
-    FullPipe() {
-        ::pipe2(ends_, O_CLOEXEC);
-        ::fcntl(ends_[1], F_SETFL, O_NONBLOCK);
-        const std::string filler(4096, 'x');
-        while (::write(ends_[1], filler.data(), filler.size()) > 0) {
-        }
-        ::fcntl(ends_[1], F_SETFL, 0);
-    }
-    ~FullPipe() {
-        ::close(ends_[0]);
-        ::close(ends_[1]);
-    }
-    FullPipe(const FullPipe&) = delete;
-    FullPipe& operator=(const FullPipe&) = delete;
-    int writeEnd() const { return ends_[1]; }
-
-private:
-    int ends_[2];
-};
-
 struct EndingSignal {
     const char* name;
     int signal;
@@ -469,19 +450,37 @@ void PrintTo(const EndingSignal& ending, std::ostream* os) {
 
 class SignalDuringCheck : public ::testing::TestWithParam<EndingSignal> {};
 
-// kpjcheck shows the parse error of a damaged project while its working copy exists; with a
-// full pipe as its standard error it stays there until the signal comes.
+// Watches a folder for new files.
+class NewFilesWatch {
+public:
+    explicit NewFilesWatch(const fs::path& folder) : fd_(::inotify_init1(IN_CLOEXEC)) {
+        ::inotify_add_watch(fd_, folder.c_str(), IN_CREATE);
+    }
+    ~NewFilesWatch() { ::close(fd_); }
+    NewFilesWatch(const NewFilesWatch&) = delete;
+    NewFilesWatch& operator=(const NewFilesWatch&) = delete;
+
+    // Waits up to ten seconds for a file to be made; false when none was.
+    bool waitForOne() const {
+        pollfd watched{fd_, POLLIN, 0};
+        return ::poll(&watched, 1, 10'000) == 1;
+    }
+
+private:
+    int fd_;
+};
+
+// The signal is sent the moment the working copy is made, while kpjcheck is still copying and
+// parsing a project of some 64 MiB.
 TEST_P(SignalDuringCheck, RemovesTheWorkingCopyAndEndsByThatSignal) {
     TempFolder folder;
-    const fs::path project = folder / "damaged.kpj";
-    WriteBytes(project, "<kestrovadocument2><multilayer>\n");
-    FullPipe errors;
-    Kpjcheck checker(project, errors.writeEnd(), GetParam().hangupIgnored);
-    for (int waited = 0; CopiesIn(folder.path()).empty() && checker.running(); ++waited) {
-        ASSERT_LT(waited, 2000) << "no working copy appeared";
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ASSERT_EQ(CopiesIn(folder.path()).size(), 1u) << "kpjcheck ended before its message";
+    const fs::path project = folder / "large.kpj";
+    WriteBytes(project, "<kestrovadocument2><multilayer><!--\n" +
+                            std::string(std::size_t{64} << 20, ' ') +
+                            "\n--></multilayer></kestrovadocument2>\n");
+    const NewFilesWatch watch(folder.path());
+    Kpjcheck checker(project, 2, GetParam().hangupIgnored);
+    ASSERT_TRUE(watch.waitForOne()) << "no working copy appeared";
     if (GetParam().hangupIgnored)
         ::kill(checker.pid(), SIGHUP);
     ::kill(checker.pid(), GetParam().signal);

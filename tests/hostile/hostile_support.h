@@ -1,10 +1,10 @@
 #pragma once
-// Shared pieces of the hostile-document and file-system-fault tests: a file selection that can
-// act between the choice and the copy, recorded messages, and the checks every run must pass
-// however it ends.
+// Shared pieces of the hostile-document and file-system-fault tests: a check that can act
+// between the choice of the file and the copy, the messages a window would show, and the checks
+// every run must pass however it ends.
 
-#include "check/check_run.h"
-#include "check/platform.h"
+#include "check/check_project.h"
+#include "check/report_writer.h"
 #include "check_test_support.h"
 
 #include <gtest/gtest.h>
@@ -42,33 +42,10 @@ inline std::map<std::string, std::string> Snapshot(const fs::path& folder) {
     return entries;
 }
 
-// Answers the Open dialog with a fixed path; `beforeReturn` runs after the choice is made and
-// before the run goes on with it.
-class GivenPath final : public FileSelection {
-public:
-    explicit GivenPath(std::string path, std::function<void()> beforeReturn = {})
-        : path_(std::move(path)), beforeReturn_(std::move(beforeReturn)) {}
-    std::optional<std::string> chooseProjectFile() override {
-        if (beforeReturn_)
-            beforeReturn_();
-        return path_;
-    }
-
-private:
-    std::string path_;
-    std::function<void()> beforeReturn_;
-};
-
-class RecordedMessages final : public MessageDisplay {
-public:
-    void showMessage(const std::string& text) override { shown.push_back(text); }
-    std::vector<std::string> shown;
-};
-
 struct RunResult {
-    CheckOutcome outcome;
+    std::optional<CheckResult> result;
     std::string report;
-    std::vector<std::string> messages;
+    std::vector<std::string> messages; // as a window would show them, in order
 
     bool mentions(const std::string& text) const {
         if (report.find(text) != std::string::npos)
@@ -76,22 +53,25 @@ struct RunResult {
         for (const std::string& message : messages)
             if (message.find(text) != std::string::npos)
                 return true;
-        return outcome.description.find(text) != std::string::npos;
+        return false;
     }
 };
 
+// One check of the file; `beforeCheck` runs once the file is named, before it is read.
 inline RunResult RunOn(const std::string& path,
                        WorkingCopyPlace place = WorkingCopyPlace::ProjectFolder,
-                       std::function<void()> beforeReturn = {}) {
-    GivenPath files(path, std::move(beforeReturn));
-    RecordedMessages messages;
-    StringReportBox report;
+                       const std::function<void()>& beforeCheck = {}) {
+    if (beforeCheck)
+        beforeCheck();
     UnseededRandom random;
-    RunResult result;
-    result.outcome = RunCheck({files, messages, report, random, place});
-    result.report = report.text();
-    result.messages = messages.shown;
-    return result;
+    RunResult run;
+    run.result = CheckProject({path, place, false}, random);
+    run.report = ReportText(*run.result);
+    if (run.result->parseError)
+        run.messages.push_back(ParseErrorMessage(*run.result->parseError));
+    if (run.result->stop)
+        run.messages.push_back(run.result->stop->message);
+    return run;
 }
 
 inline bool EndsWith(const std::string& text, const std::string& tail) {
@@ -102,14 +82,14 @@ inline bool EndsWith(const std::string& text, const std::string& tail) {
 // What every run that could not finish its check must show: one plain message, the same in
 // the outcome, and a report that says so and never claims a clean project.
 inline void ExpectFailureShown(const RunResult& run) {
-    EXPECT_TRUE(run.outcome.status == CheckStatus::Stopped ||
-                run.outcome.status == CheckStatus::NotParsed)
-        << "status " << static_cast<int>(run.outcome.status);
+    EXPECT_TRUE(run.result->status == CheckStatus::Stopped ||
+                run.result->status == CheckStatus::NotParsed)
+        << "status " << static_cast<int>(run.result->status);
     ASSERT_EQ(run.messages.size(), 1u);
     EXPECT_FALSE(run.messages[0].empty());
-    EXPECT_EQ(run.messages[0], run.outcome.description);
+    EXPECT_EQ(run.messages[0], MessageText(*run.result));
     EXPECT_EQ(run.report.find("No errors found"), std::string::npos);
-    if (run.outcome.status == CheckStatus::Stopped) {
+    if (run.result->status == CheckStatus::Stopped) {
         const std::size_t stop = run.report.rfind("\r\nCheck stopped: ");
         ASSERT_NE(stop, std::string::npos) << run.report;
         EXPECT_EQ(run.report.find("\r\n", stop + 2), std::string::npos)

@@ -45,6 +45,7 @@ class FormatTimeWrites : public testing::TestWithParam<Sample> {};
 
 TEST_P(FormatTimeWrites, TheReportText) {
     EXPECT_EQ(FormatTime(GetParam().count), GetParam().text);
+    EXPECT_EQ(TimeTextLength(GetParam().count), GetParam().text.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -64,6 +65,7 @@ TEST(FormatTime, FailsWhenTheHourCountWouldBeMinus597) {
     EXPECT_THROW(FormatTime(kEarliestWritable - 1), TimeOverflow);
     EXPECT_THROW(FormatTime(-2'147'000'000), TimeOverflow);
     EXPECT_THROW(FormatTime(kMin), TimeOverflow);
+    EXPECT_THROW(TimeTextLength(kEarliestWritable - 1), TimeOverflow);
 }
 
 TEST(FormatTime, OverflowMessageNamesTheCount) {

@@ -1,0 +1,156 @@
+#include "app/qt/main_window.h"
+
+#include "about/qt/frm_about.h"
+#include "app/app_info.h"
+#include "app/open_command.h"
+#include "app/qt/app_icon.h"
+
+#include <QAction>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QTextOption>
+
+#include <exception>
+
+namespace kestrova::app {
+namespace {
+
+// Client area below the menu bar, and where its top-left corner stands on the screen.
+constexpr int kClientWidth = 478;
+constexpr int kClientHeight = 330;
+constexpr int kClientLeft = 248;
+constexpr int kClientTop = 225;
+
+// The project file a drag carries: exactly one local file named *.kpj in any letter case.
+std::optional<QString> DraggedProjectFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1)
+        return std::nullopt;
+    const QUrl url = data->urls().front();
+    if (!url.isLocalFile())
+        return std::nullopt;
+    const QString path = url.toLocalFile();
+    if (QFileInfo(path).suffix().compare(QStringLiteral("kpj"), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    return path;
+}
+
+} // namespace
+
+main::main()
+    : lstReports(new QPlainTextEdit), dlgOpen(this), report_(*lstReports), messages_(this),
+      printers_(&systemPrinters_), registry_(&about::PlatformRegistry()),
+      launcher_(&about::PlatformLauncher()) {
+    setObjectName(QStringLiteral("main"));
+    setWindowTitle(QStringLiteral("Kestrova Timeline Checker"));
+    setWindowIcon(ApplicationIcon());
+
+    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuFileOpen = mnuFile->addAction(QStringLiteral("&Open"));
+    mnuFileOpen->setObjectName(QStringLiteral("mnuFileOpen"));
+    mnuFileOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    Print = mnuFile->addAction(QStringLiteral("&Print"));
+    Print->setObjectName(QStringLiteral("Print"));
+    Print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelpAbout = mnuHelp->addAction(QStringLiteral("&About"));
+    mnuHelpAbout->setObjectName(QStringLiteral("mnuHelpAbout"));
+    connect(mnuFileOpen, &QAction::triggered, this, &main::mnuFileOpen_Click);
+    connect(Print, &QAction::triggered, this, &main::Print_Click);
+    connect(mnuHelpAbout, &QAction::triggered, this, &main::mnuHelpAbout_Click);
+
+    // The client area holds the report box at a fixed place; nothing lays it out again when
+    // the window is resized.
+    auto* client = new QWidget;
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+    lstReports->setParent(client);
+    lstReports->setObjectName(QStringLiteral("lstReports"));
+    lstReports->setGeometry(16, 16, 433, 257);
+    lstReports->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    lstReports->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    lstReports->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lstReports->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    lstReports->setReadOnly(false);
+    lstReports->setFocus();
+    // A project file dropped anywhere on the window is checked; the report box would otherwise
+    // take it as text to insert.
+    setAcceptDrops(true);
+    lstReports->viewport()->installEventFilter(this);
+
+    const int menuHeight = menuBar()->isNativeMenuBar() ? 0 : menuBar()->sizeHint().height();
+    setGeometry(kClientLeft, kClientTop - menuHeight, kClientWidth, kClientHeight + menuHeight);
+}
+
+template <typename Command> void main::runCommand(Command&& command) {
+    // A command that fails in a way nobody foresaw tells the user and leaves the window and
+    // its report as they are, rather than taking the program down.
+    try {
+        command();
+    } catch (const std::exception& failure) {
+        messages_.showMessage(std::string("The command could not be completed:\r\n") +
+                              failure.what());
+    } catch (...) {
+        messages_.showMessage("The command could not be completed.");
+    }
+}
+
+void main::mnuFileOpen_Click() {
+    runCommand([this] { RunOpenCommand(dlgOpen, messages_, report_, random_); });
+}
+
+void main::checkProjectFile(const QString& path) {
+    dlgOpen.setNextFileName(path);
+    mnuFileOpen_Click();
+}
+
+bool main::takeProjectDrop(QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return false;
+    auto* drop = static_cast<QDropEvent*>(event);
+    const std::optional<QString> project = DraggedProjectFile(drop->mimeData());
+    if (!project)
+        return false;
+    drop->acceptProposedAction();
+    if (type == QEvent::Drop) {
+        // Checked once the drop is over, so that the dragging program is not kept waiting
+        // while a message of the run is open.
+        QMetaObject::invokeMethod(
+            this, [this, path = *project] { checkProjectFile(path); }, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+bool main::event(QEvent* event) {
+    return takeProjectDrop(event) || QMainWindow::event(event);
+}
+
+bool main::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lstReports->viewport() && takeProjectDrop(event))
+        return true;
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void main::Print_Click() {
+    runCommand([this] {
+        // The job is named after the project checked last, so it can be told apart in the queue.
+        PrintProgressDialog progress(this);
+        RunPrintCommand(report_.text(), PrintJobName(dlgOpen.fileName().toStdString()), *printers_,
+                        messages_, &progress);
+    });
+}
+
+void main::mnuHelpAbout_Click() {
+    runCommand([this] {
+        about::frmAbout dialog(this, messages_, *registry_, *launcher_);
+        dialog.exec();
+    });
+}
+
+} // namespace kestrova::app

@@ -1,0 +1,43 @@
+#pragma once
+// The application's one message box: a text, an OK button only, no icon, the application title
+// as caption, modal to the whole application.
+
+#include "app/shell_seams.h"
+
+#include <QString>
+
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace kestrova::app {
+
+// The text as the box shows it: CR LF starts a new line.
+QString MessageBoxText(const std::string& text);
+
+// The width a box needs to show its whole caption in the window manager's frame.
+int CaptionRoom(const QWidget& box);
+
+class ApplicationMessageBox final : public MessageDisplay {
+public:
+    // owner: the window the box belongs to when no other modal window is open.
+    explicit ApplicationMessageBox(QWidget* owner) : owner_(owner) {}
+
+    void showMessage(const std::string& text) override;
+
+    // Every text shown so far, oldest first.
+    const std::vector<std::string>& shownTexts() const { return shown_; }
+
+    // Answers the next `count` messages with OK at once instead of showing them; they are still
+    // recorded in shownTexts(). Lets a command run through without a person at the keyboard.
+    void answerNextWithOk(int count = 1) { preAnswered_ += count; }
+    int pendingAnswers() const { return preAnswered_; }
+
+private:
+    QWidget* owner_;
+    std::vector<std::string> shown_;
+    int preAnswered_ = 0;
+};
+
+} // namespace kestrova::app

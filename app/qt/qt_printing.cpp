@@ -1,0 +1,236 @@
+#include "app/qt/qt_printing.h"
+
+#include "app/app_info.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProgressDialog>
+#include <QThread>
+
+#include <algorithm>
+#include <chrono>
+
+namespace kestrova::app {
+namespace {
+
+QFont PrintFont() {
+    // Face, bold, size: set in this order on every print.
+    QFont font;
+    font.setFamilies({QString::fromUtf8(kPrintFace)});
+    font.setStyleHint(QFont::TypeWriter); // a fixed-pitch stand-in where Courier New is missing
+    font.setBold(true);
+    font.setPointSizeF(kPrintPoints);
+    return font;
+}
+
+bool PrinterInError(const QPrinter& printer) {
+    return printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted;
+}
+
+// A PDF printer whose file lives in a folder of its own, removed with the printer.
+class SpooledPrinter final : public QPrinter {
+public:
+    SpooledPrinter() : QPrinter(QPrinter::HighResolution) {
+        setOutputFormat(QPrinter::PdfFormat);
+        setOutputFileName(spool_.isValid() ? spool_.filePath(QStringLiteral("report.pdf"))
+                                           : QString());
+    }
+
+private:
+    QTemporaryDir spool_;
+};
+
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Follows a job until its queue has taken it: completed, or processing for a while, or still
+// waiting its turn after longer; or until the queue held, stopped, cancelled or aborted it.
+std::string FollowJob(PrintQueues& queues, const std::string& queue, int job) {
+    using Clock = std::chrono::steady_clock;
+    constexpr auto kProcessingTaken = std::chrono::seconds(2);
+    constexpr auto kQueuedTaken = std::chrono::seconds(10);
+    const WaitCursor waiting;
+    const std::string printer = "the printer \"" + queue + "\"";
+    const Clock::time_point start = Clock::now();
+    std::optional<Clock::time_point> processingSince;
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        switch (queues.jobState(job)) {
+        case JobState::Completed:
+        case JobState::Unknown: // no longer known to the queue: it was done with it
+            return {};
+        case JobState::Held:
+            return "The print job is held in the queue of " + printer +
+                   " and will not print until it is released.";
+        case JobState::Stopped:
+            return "The print job stopped on " + printer + "; the report has not been printed.";
+        case JobState::Cancelled:
+            return "The print job was cancelled on " + printer + "; the report was not printed.";
+        case JobState::Aborted:
+            return "The print job failed on " + printer +
+                   " and was aborted; the report was not printed.";
+        case JobState::Processing:
+            if (!processingSince) {
+                processingSince = now;
+            } else if (now - *processingSince >= kProcessingTaken) {
+                return {};
+            }
+            break;
+        case JobState::Pending:
+            break;
+        }
+        if (now - start >= kQueuedTaken) {
+            return {};
+        }
+        QThread::msleep(100);
+    }
+}
+
+} // namespace
+
+PrintProgressDialog::~PrintProgressDialog() = default;
+
+void PrintProgressDialog::start(int pages) {
+    dialog_ = std::make_unique<QProgressDialog>(owner_);
+    dialog_->setWindowTitle(QString::fromUtf8(kApplicationTitle));
+    dialog_->setWindowModality(Qt::ApplicationModal);
+    dialog_->setMinimumDuration(0);
+    dialog_->setAutoClose(false);
+    dialog_->setAutoReset(false);
+    dialog_->setRange(0, pages);
+    pageDone(0);
+}
+
+bool PrintProgressDialog::pageDone(int pagesDone) {
+    dialog_->setLabelText(QStringLiteral("Printing the report: %1 of %2 pages done")
+                              .arg(pagesDone)
+                              .arg(dialog_->maximum()));
+    dialog_->setValue(pagesDone); // lets the dialog take a click on Cancel
+    return !dialog_->wasCanceled();
+}
+
+namespace {
+
+// The pages of a job: the painter is open from the start of the job to its end.
+class QtPrintPages final : public PrintPages {
+public:
+    explicit QtPrintPages(QPrinter& printer) : printer_(printer) {}
+
+    bool begin() {
+        if (!painter_.begin(&printer_))
+            return false;
+        painter_.setFont(PrintFont());
+        const QFontMetricsF metrics(painter_.font(), &printer_);
+        ascent_ = metrics.ascent();
+        lineStep_ = metrics.lineSpacing();
+        columns_ = static_cast<int>(printer_.width() / metrics.horizontalAdvance(u'M'));
+        linesPerPage_ = static_cast<int>(printer_.height() / lineStep_);
+        return true;
+    }
+
+    int columns() const override { return columns_; }
+    int linesPerPage() const override { return linesPerPage_; }
+    void drawLine(int row, std::string_view text) override {
+        painter_.drawText(QPointF(0, row * lineStep_ + ascent_),
+                          QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    }
+    bool newPage() override { return printer_.newPage(); }
+    bool failed() const override { return PrinterInError(printer_); }
+    bool finish() override { return painter_.end() && !PrinterInError(printer_); }
+    void abandon() override {
+        printer_.abort();
+        painter_.end();
+    }
+
+private:
+    QPrinter& printer_;
+    QPainter painter_;
+    qreal ascent_ = 0;
+    qreal lineStep_ = 1;
+    int columns_ = 0;
+    int linesPerPage_ = 1;
+};
+
+// The default printer for one print: a QPrinter, and the CUPS queue it prints on when there is
+// one (the document is then written to a file of our own and handed to the queue by us, so that
+// the job can be followed).
+class QtPrinter final : public Printer {
+public:
+    QtPrinter(std::unique_ptr<QPrinter> printer, PrintQueues* queues, std::string queue)
+        : printer_(std::move(printer)), queues_(queues), queue_(std::move(queue)) {}
+
+    std::string refusalBeforePrinting() override {
+        if (queues_ == nullptr)
+            return {};
+        const std::optional<QueueState> state = queues_->queueState(queue_);
+        const std::string printer = "The printer \"" + queue_ + "\"";
+        if (!state)
+            return printer + " cannot be reached, so the report was not printed.";
+        const std::string said = state->message.empty() ? "" : "\r\n(" + state->message + ")";
+        if (!state->acceptingJobs)
+            return printer + " is not accepting print jobs, so the report was not printed." + said;
+        if (state->stopped)
+            return printer + " is stopped, so the report was not printed." + said;
+        return {};
+    }
+
+    std::unique_ptr<PrintPages> startJob(const std::string& jobName) override {
+        return StartPrintJob(*printer_, jobName);
+    }
+
+    std::string deliver() override {
+        if (queues_ == nullptr)
+            return {};
+        std::string refusal;
+        const int job = queues_->submit(queue_, printer_->outputFileName().toStdString(),
+                                        printer_->docName().toStdString(), refusal);
+        if (job == 0)
+            return "The printer \"" + queue_ + "\" refused the print job, so the report was not " +
+                   "printed:\r\n" + refusal;
+        return FollowJob(*queues_, queue_, job);
+    }
+
+private:
+    std::unique_ptr<QPrinter> printer_;
+    PrintQueues* queues_;
+    std::string queue_;
+};
+
+} // namespace
+
+std::unique_ptr<PrintPages> StartPrintJob(QPrinter& printer, const std::string& jobName) {
+    printer.setDocName(QString::fromStdString(jobName));
+    auto pages = std::make_unique<QtPrintPages>(printer);
+    if (!pages->begin())
+        return nullptr;
+    return pages;
+}
+
+std::unique_ptr<Printer> SystemPrinters::defaultPrinter() {
+    if (queues_ == nullptr) {
+        const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+        if (info.isNull())
+            return nullptr;
+        return std::make_unique<QtPrinter>(
+            std::make_unique<QPrinter>(info, QPrinter::HighResolution), nullptr, std::string());
+    }
+    const std::optional<std::string> queue = queues_->defaultQueue();
+    if (!queue)
+        return nullptr;
+    auto printer = std::make_unique<SpooledPrinter>();
+    const QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(*queue));
+    if (!info.isNull() && info.defaultPageSize().isValid())
+        printer->setPageSize(info.defaultPageSize());
+    return std::make_unique<QtPrinter>(std::move(printer), queues_, *queue);
+}
+
+} // namespace kestrova::app
