@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Renders the README's pictures of the Windows window under Wine, on an X server and openbox of
+# its own: the window with the report of examples/rough-cut.kpj, and its About dialog.
+#   doc/images/windows-window.png
+#   doc/images/windows-about.png
+# Run scripts/build-windows.sh first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out=$PWD/build-windows
+for program in kestrova-checker.exe tests/app/win32/post_command.exe; do
+  [ -f "$out/$program" ] || { echo "build-windows/$program is missing: run scripts/build-windows.sh" >&2; exit 1; }
+done
+command -v xwd >/dev/null || { echo "needs xwd (x11-apps, from scripts/build-windows.sh)" >&2; exit 1; }
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/kestrova-pictures.XXXXXX")
+export WINEPREFIX=$scratch/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+PATH=$PATH:$(dirname "$wine")
+pids=()
+finish() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$scratch"
+}
+trap finish EXIT
+
+mkfifo "$scratch/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 &
+pids+=($!)
+read -r -t 20 number <"$scratch/display"
+export DISPLAY=:$number
+openbox >/dev/null 2>&1 &
+pids+=($!)
+"$wine" wineboot -i >/dev/null 2>&1
+
+# Takes a picture of the window of that title, frame included, as a PNG.
+picture() {
+  local title=$1 png=$2
+  for _ in $(seq 100); do
+    xwd -silent -frame -name "$title" -out "$scratch/picture.xwd" 2>/dev/null && break
+    sleep 0.2
+  done
+  sleep 1 # let it finish drawing
+  xwd -silent -frame -name "$title" -out "$scratch/picture.xwd"
+  python3 - "$scratch/picture.xwd" "$png" <<'PY'
+import struct, sys, zlib
+data = open(sys.argv[1], "rb").read()
+fields = struct.unpack(">25I", data[:100])
+header_size, width, height = fields[0], fields[4], fields[5]
+byte_order, bits_per_pixel, bytes_per_line, ncolors = fields[7], fields[11], fields[12], fields[19]
+assert bits_per_pixel == 32, "needs a 24-bit display"
+pixels = data[header_size + 12 * ncolors:]
+rows = []
+for y in range(height):
+    row = pixels[y * bytes_per_line:y * bytes_per_line + 4 * width]
+    out = bytearray(b"\0")
+    for x in range(width):
+        b, g, r = (row[4 * x], row[4 * x + 1], row[4 * x + 2]) if byte_order == 0 else \
+                  (row[4 * x + 3], row[4 * x + 2], row[4 * x + 1])
+        out += bytes((r, g, b))
+    rows.append(bytes(out))
+def chunk(kind, body):
+    return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+png += chunk(b"IDAT", zlib.compress(b"".join(rows), 9)) + chunk(b"IEND", b"")
+open(sys.argv[2], "wb").write(png)
+PY
+  echo "wrote $png"
+}
+
+mkdir -p doc/images
+project="Z:$(echo "$PWD/examples/rough-cut.kpj" | tr / '\\')"
+"$wine" "$out/kestrova-checker.exe" "$project" >/dev/null 2>&1 &
+picture "Kestrova Timeline Checker" doc/images/windows-window.png
+"$wine" "$out/tests/app/win32/post_command.exe" 1003 # Help > About
+picture "About Kestrova Checker" doc/images/windows-about.png
