@@ -36,22 +36,30 @@ openbox >/dev/null 2>&1 &
 pids+=($!)
 "$wine" wineboot -i >/dev/null 2>&1
 
-# Takes a picture of the window of that title, frame included, as a PNG.
+# Once the window of that title shows, takes a picture of it as a PNG: the window's own area
+# (menu bar and client area; the caption is the window manager's).
 picture() {
   local title=$1 png=$2
   for _ in $(seq 100); do
-    xwd -silent -frame -name "$title" -out "$scratch/picture.xwd" 2>/dev/null && break
+    xwd -silent -name "$title" -out "$scratch/picture.xwd" 2>/dev/null && break
     sleep 0.2
   done
   sleep 1 # let it finish drawing
-  xwd -silent -frame -name "$title" -out "$scratch/picture.xwd"
+  xwd -silent -name "$title" -out "$scratch/picture.xwd"
   python3 - "$scratch/picture.xwd" "$png" <<'PY'
 import struct, sys, zlib
 data = open(sys.argv[1], "rb").read()
 fields = struct.unpack(">25I", data[:100])
 header_size, width, height = fields[0], fields[4], fields[5]
-byte_order, bits_per_pixel, bytes_per_line, ncolors = fields[7], fields[11], fields[12], fields[19]
-assert bits_per_pixel == 32, "needs a 24-bit display"
+byte_order, bytes_per_line, visual_class, ncolors = fields[7], fields[12], fields[13], fields[19]
+stride = bytes_per_line // width
+assert stride == 4 and fields[3] == 24, f"needs a 24-bit display, not {fields}"
+colours = data[header_size:header_size + 12 * ncolors]
+ramp = [[i for i in range(256)] for _ in range(3)]
+if visual_class == 5:  # DirectColor: each channel goes through the colour map
+    for i in range(min(ncolors, 256)):
+        _, r, g, b, _, _ = struct.unpack(">IHHHBB", colours[12 * i:12 * i + 12])
+        ramp[0][i], ramp[1][i], ramp[2][i] = r >> 8, g >> 8, b >> 8
 pixels = data[header_size + 12 * ncolors:]
 rows = []
 for y in range(height):
@@ -60,7 +68,7 @@ for y in range(height):
     for x in range(width):
         b, g, r = (row[4 * x], row[4 * x + 1], row[4 * x + 2]) if byte_order == 0 else \
                   (row[4 * x + 3], row[4 * x + 2], row[4 * x + 1])
-        out += bytes((r, g, b))
+        out += bytes((ramp[0][r], ramp[1][g], ramp[2][b]))
     rows.append(bytes(out))
 def chunk(kind, body):
     return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
