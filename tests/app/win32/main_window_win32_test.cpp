@@ -4,6 +4,7 @@
 
 #include "app/win32/main_window_win32.h"
 
+#include "app/report_printing.h"
 #include "app/win32/resource_ids.h"
 #include "app/win32/wide_text.h"
 #include "check/check_project.h"
@@ -255,6 +256,31 @@ TEST_F(Win32Window, OpenPutsTheEnginesReportOfEveryProjectInTheBox) {
         EXPECT_EQ(std::filesystem::path(folder), project.parent_path());
         EXPECT_EQ(std::filesystem::path(window().openDialog().fileName()), project);
     }
+}
+
+// A project under a name outside every Windows code page, in a folder of the test's own.
+TEST_F(Win32Window, OpensAProjectWhoseNameNeedsUnicode) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::filesystem::path folder =
+        std::filesystem::path(temp) /
+        (L"\u00dcberblick \u0436\u2013" + std::to_wstring(GetCurrentProcessId()));
+    std::filesystem::create_directory(folder);
+    const std::filesystem::path project = folder / L"\u00dcberblick \U0001F3AC.kpj";
+    std::filesystem::copy_file(std::filesystem::u8path(KESTROVA_EXAMPLES) / "rough-cut.kpj",
+                               project);
+    UnseededRandom random;
+    const std::string expected = ReportText(
+        CheckProject({Utf8(project.wstring()), WorkingCopyPlace::CurrentDirectory}, random));
+    window().openFile(project.wstring());
+    const std::string shown = window().reportBox().text();
+    SetCurrentDirectoryW(temp);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    EXPECT_EQ(shown, expected);
+    EXPECT_NE(shown.find(Utf8(project.filename().wstring())), std::string::npos);
+    EXPECT_EQ(PrintJobName(Utf8(window().openDialog().fileName())),
+              "Kestrova Checker \xE2\x80\x93 " + Utf8(project.filename().wstring()));
 }
 
 TEST_F(Win32Window, ACancelledOpenLeavesTheReportAndSaysNothing) {
