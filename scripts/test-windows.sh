@@ -40,8 +40,9 @@ PATH=$PATH:$(dirname "$wine") # wineserver beside it
 
 # The services this stage starts, each stopped by its own process id.
 service_pids=()
-# cups-pdf writes into the user's PDF folder: the files there before the stage are kept.
-pdf_output=$HOME/PDF
+# cups-pdf writes into the PDF folder of the user the job runs as (this one), in the home that
+# the user database gives: the files there before the stage are kept.
+pdf_output=$(getent passwd "$(id -un)" | cut -d: -f6)/PDF
 pdf_before=$scratch/pdf-before
 stop_wine() {
   wineserver -k 2>/dev/null || true
