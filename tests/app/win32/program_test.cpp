@@ -152,6 +152,9 @@ TEST(Win32Program, ScalesItsTwipsLayoutAtAnotherDpi) {
         program.emplace(L"");
     }
     ASSERT_NE(program->window(), nullptr);
+    // The manifest makes it aware of each monitor's dpi.
+    EXPECT_EQ(GetAwarenessFromDpiAwarenessContext(GetWindowDpiAwarenessContext(program->window())),
+              DPI_AWARENESS_PER_MONITOR_AWARE);
     RECT client{};
     GetClientRect(program->window(), &client);
     RECT box{};
