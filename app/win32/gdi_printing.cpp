@@ -5,6 +5,7 @@
 #include <winspool.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <vector>
 
 namespace kestrova::win32 {

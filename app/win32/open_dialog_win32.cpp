@@ -2,6 +2,8 @@
 
 #include "app/win32/wide_text.h"
 
+#include <algorithm>
+
 namespace kestrova::win32 {
 namespace {
 
