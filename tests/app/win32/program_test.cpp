@@ -1,5 +1,6 @@
 // kestrova-checker.exe as a user starts it: with a project file as its argument the file is
-// checked once the window shows, and at another dpi the twips layout is scaled.
+// checked once the window shows, Ctrl+O and Ctrl+P reach their commands from the keyboard, and at
+// another dpi the twips layout is scaled.
 
 #include "app/win32/main_window_win32.h"
 
@@ -112,6 +113,60 @@ TEST(Win32Program, StartsEmptyWithoutAnArgument) {
         [&] { return GetGUIThreadInfo(thread, &gui) && gui.hwndFocus == program.box(); }));
     Sleep(200);
     EXPECT_EQ(BoxText(program.box()), "");
+}
+
+// A dialog of the program's, by its class and caption, once it shows.
+HWND ProgramDialog(HWND owner, const wchar_t* caption) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(owner, &process);
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", caption); w != nullptr;
+         w = FindWindowExW(nullptr, w, L"#32770", caption)) {
+        DWORD id = 0;
+        GetWindowThreadProcessId(w, &id);
+        if (id == process && IsWindowVisible(w))
+            return w;
+    }
+    return nullptr;
+}
+
+void PressCtrlAnd(WORD key) {
+    INPUT keys[4] = {};
+    for (INPUT& input : keys)
+        input.type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = VK_CONTROL;
+    keys[1].ki.wVk = key;
+    keys[2].ki.wVk = key;
+    keys[2].ki.dwFlags = KEYEVENTF_KEYUP;
+    keys[3].ki.wVk = VK_CONTROL;
+    keys[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(4, keys, sizeof(INPUT));
+}
+
+TEST(Win32Program, CtrlOOpensTheOpenDialogAndCtrlPPrintsFromTheKeyboard) {
+    Program program(L"");
+    ASSERT_NE(program.window(), nullptr);
+    SetForegroundWindow(program.window());
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == program.window(); }));
+    PressCtrlAnd('O');
+    HWND open = nullptr;
+    EXPECT_TRUE(
+        PumpUntil([&] { return (open = ProgramDialog(program.window(), nullptr)) != nullptr; }));
+    if (open != nullptr) {
+        PostMessageW(open, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(open); }));
+    }
+    // With the box empty, Ctrl+P says there is nothing to print.
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == program.window(); }));
+    PressCtrlAnd('P');
+    HWND message = nullptr;
+    EXPECT_TRUE(PumpUntil([&] {
+        return (message = ProgramDialog(program.window(), L"Kestrova Checker")) != nullptr;
+    }));
+    if (message != nullptr) {
+        EXPECT_EQ(testing::WindowText(GetDlgItem(message, 0xFFFF)), L"Nothing to print!");
+        PostMessageW(message, WM_COMMAND, IDOK, 0);
+        PumpUntil([&] { return !IsWindow(message); });
+    }
 }
 
 // The display's dots per inch, as Wine keeps them for the programs started after the change;
