@@ -80,7 +80,10 @@ PY
 }
 
 mkdir -p doc/images
-project="Z:$(echo "$PWD/examples/rough-cut.kpj" | tr / '\\')"
+# The example under a path such as a user's own, on drive C: of the prefix.
+mkdir -p "$WINEPREFIX/drive_c/Movies"
+cp examples/rough-cut.kpj "$WINEPREFIX/drive_c/Movies/"
+project='C:\Movies\rough-cut.kpj'
 "$wine" "$out/kestrova-checker.exe" "$project" >/dev/null 2>&1 &
 picture "Kestrova Timeline Checker" doc/images/windows-window.png
 "$wine" "$out/tests/app/win32/post_command.exe" 1003 # Help > About
