@@ -102,8 +102,10 @@ TEST_F(Win32AboutDialog, PlacesItsControlsInTwipsInTabOrder) {
         EXPECT_EQ(inside.right, MulDiv(88, dpi, 96));
         EXPECT_EQ(inside.bottom, MulDiv(92, dpi, 96));
         EXPECT_NE(GetWindowLongPtrW(picture, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
-        EXPECT_NE(GetWindowLongPtrW(GetDlgItem(dialog, IDC_LBL_DESCRIPTION), GWL_STYLE) & SS_LEFT,
-                  SS_LEFTNOWORDWRAP);
+        // The description wraps its words (SS_LEFT); no label is left unwrapped.
+        EXPECT_EQ(GetWindowLongPtrW(GetDlgItem(dialog, IDC_LBL_DESCRIPTION), GWL_STYLE) &
+                      SS_TYPEMASK,
+                  SS_LEFT);
         // The tab order is the order of the children.
         std::vector<int> order;
         for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
