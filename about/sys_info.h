@@ -13,10 +13,11 @@ namespace kestrova::about {
 
 // Root key handle of HKEY_LOCAL_MACHINE, as the registry functions take it.
 inline constexpr std::uint32_t kLocalMachine = 0x80000002u;
-// How GetKeyValue opens a key: no options; READ_CONTROL with KEY_QUERY_VALUE, KEY_SET_VALUE,
-// KEY_CREATE_SUB_KEY, KEY_ENUMERATE_SUB_KEYS, KEY_NOTIFY and KEY_CREATE_LINK.
+// How GetKeyValue opens a key: no options, KEY_QUERY_VALUE only. It only reads a value, and
+// Windows refuses any write access to HKEY_LOCAL_MACHINE to a user who is not an administrator,
+// so asking for more would keep System Information from every other user.
 inline constexpr std::uint32_t kOpenOptions = 0;
-inline constexpr std::uint32_t kOpenAccess = 0x2003Fu;
+inline constexpr std::uint32_t kOpenAccess = 0x0001u;
 // Value types GetKeyValue turns into text.
 inline constexpr std::uint32_t kTypeString = 1; // REG_SZ
 inline constexpr std::uint32_t kTypeDword = 4;  // REG_DWORD

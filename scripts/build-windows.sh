@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds kpjcheck.exe for 64-bit Windows on Debian 12, with its tests, and packs the
-# release archive:
+# Cross-builds kpjcheck.exe and the window kestrova-checker.exe for 64-bit Windows on Debian 12,
+# with their tests, and packs the release archive:
 #   build-windows/kpjcheck.exe
+#   build-windows/kestrova-checker.exe
 #   build-windows/kestrova-checker-<version>-windows-x64.zip
 # libxml2 is built from Debian's own source package and GoogleTest from /usr/src/googletest,
 # both for x86_64-w64-mingw32 and kept in build-windows/deps, so a second run only rebuilds the
@@ -33,6 +34,7 @@ install_packages() {
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine wine64
     libgtest-dev libgmock-dev nlohmann-json3-dev
+    xvfb openbox cups-daemon cups-client printer-driver-cups-pdf poppler-utils python3 x11-apps
   )
   local missing=() p
   for p in "${packages[@]}"; do
@@ -121,7 +123,7 @@ expose_json_headers() {
 
 # Optimised as the Linux build is (-O2): GCC 12 warns wrongly about std::string at -O3.
 build_checker() {
-  step "building kpjcheck.exe and its tests"
+  step "building kpjcheck.exe, kestrova-checker.exe and their tests"
   local launcher=()
   command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig PKG_CONFIG_PATH='' \
@@ -140,6 +142,7 @@ check_imports() {
     while read -r dll; do
       case "${dll,,}" in
       kernel32.dll | msvcrt.dll | advapi32.dll | user32.dll | shell32.dll | ucrtbase.dll) ;;
+      gdi32.dll | comdlg32.dll | comctl32.dll | winspool.drv) ;;
       api-ms-win-*) ;;
       *)
         echo "$(basename "$exe") needs $dll, which Windows does not ship" >&2
@@ -158,9 +161,10 @@ pack_release() {
   staging=$work/release
   rm -rf "$staging" "$archive" && mkdir -p "$staging"
   "$triple-strip" -o "$staging/kpjcheck.exe" "$out/kpjcheck.exe"
+  "$triple-strip" -o "$staging/kestrova-checker.exe" "$out/kestrova-checker.exe"
   # Notepad and every other Windows editor expect CR LF.
   sed -e "s/@VERSION@/$version/" -e 's/$/\r/' "$source_dir/windows/README.txt" >"$staging/README.txt"
-  (cd "$staging" && zip -q -X "$archive" kpjcheck.exe README.txt)
+  (cd "$staging" && zip -q -X "$archive" kestrova-checker.exe kpjcheck.exe README.txt)
   step "wrote $archive"
 }
 

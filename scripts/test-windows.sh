@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# The Windows stage of the test command. Cross-builds kpjcheck.exe and the test programs, then,
-# in a Wine prefix of its own (made in a temporary folder and removed at the end):
-#   - runs the cross-built test suites under wine64;
+# The Windows stage of the test command. Cross-builds kpjcheck.exe, kestrova-checker.exe and the
+# test programs, then, in a Wine prefix of its own (made in a temporary folder and removed at
+# the end), on an X server, a window manager and a CUPS scheduler of its own:
+#   - runs the cross-built test suites under wine64, the window's among them, which prints
+#     through Wine's spooler to a cups-pdf queue that is the scheduler's default; the PDF's
+#     pages are then read back and compared with the pages the test expected;
 #   - checks kpjcheck.exe against the Linux kpjcheck on every project under tests/data and
 #     examples: the same report (its CR LF line ends read as LF) and the same exit status, with
 #     the project named by a drive-letter path with backslashes, and once more under a
@@ -33,13 +36,80 @@ export LANG=C.UTF-8 # Wine turns the UTF-8 command line into the UTF-16 argument
 unset DISPLAY WAYLAND_DISPLAY
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 [ -x "$wine" ] || wine=$(command -v wine)
+PATH=$PATH:$(dirname "$wine") # wineserver beside it
 
+# The services this stage starts, each stopped by its own process id.
+service_pids=()
+# cups-pdf writes into the PDF folder of the user the job runs as (this one), in the home that
+# the user database gives: the files there before the stage are kept.
+pdf_output=$(getent passwd "$(id -un)" | cut -d: -f6)/PDF
+pdf_before=$scratch/pdf-before
 stop_wine() {
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
+  local pid
+  for pid in "${service_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  for pid in "${service_pids[@]}"; do
+    wait "$pid" 2>/dev/null || true
+  done
+  if [ -f "$pdf_before" ]; then
+    local name
+    for name in $(find "$pdf_output" -maxdepth 1 -type f -name '*.pdf' -printf '%f\n' 2>/dev/null); do
+      grep -qxF "$name" "$pdf_before" || rm -f "$pdf_output/$name"
+    done
+    [ -s "$pdf_before" ] || rmdir "$pdf_output" 2>/dev/null || true
+  fi
   rm -rf "$scratch"
 }
 trap stop_wine EXIT
+
+# An X server on a free display, and openbox on it: under Wine a window manager makes showing
+# and closing windows immediate. The window's tests run there; the others ignore it.
+started=$SECONDS
+mkfifo "$scratch/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 &
+service_pids+=($!)
+read -r -t 20 display_number <"$scratch/display"
+export DISPLAY=:$display_number
+openbox >/dev/null 2>&1 &
+service_pids+=($!)
+
+# A CUPS scheduler on a free port of 127.0.0.1, its files in the scratch folder, with a cups-pdf
+# queue as its default; Wine's spooler finds it through CUPS_SERVER.
+cups=$scratch/cups
+mkdir -p "$cups"/{spool,cache,state,log,tmp,bin/backend} "$scratch/print-check"
+chmod 0711 "$scratch" "$cups" # filters run as the scheduler's own user and pass through
+chmod 1777 "$cups/tmp"
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+printf '%s\n' "Listen 127.0.0.1:$port" "LogLevel warn" "DefaultAuthType None" "WebInterface No" \
+  "Browsing No" "<Location />" "  Order allow,deny" "  Allow all" "</Location>" \
+  "<Policy default>" "  <Limit All>" "    Order deny,allow" "  </Limit>" "</Policy>" \
+  >"$cups/cupsd.conf"
+for part in /usr/lib/cups/*/; do
+  [ "$(basename "$part")" = backend ] || ln -s "$part" "$cups/bin/$(basename "$part")"
+done
+ln -s /usr/lib/cups/backend/cups-pdf "$cups/bin/backend/cups-pdf"
+printf '%s\n' "ServerRoot $cups" "StateDir $cups/state" "CacheDir $cups/cache" \
+  "RequestRoot $cups/spool" "TempDir $cups/tmp" "ErrorLog $cups/log/error_log" \
+  "AccessLog $cups/log/access_log" "PageLog $cups/log/page_log" "ServerBin $cups/bin" \
+  >"$cups/cups-files.conf"
+/usr/sbin/cupsd -f -c "$cups/cupsd.conf" -s "$cups/cups-files.conf" &
+service_pids+=($!)
+export CUPS_SERVER=127.0.0.1:$port
+for _ in $(seq 100); do
+  lpstat -r >/dev/null 2>&1 && break
+  sleep 0.1
+done
+print_queue=kestrova-pdf
+lpadmin -p "$print_queue" -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd 2>/dev/null
+lpadmin -d "$print_queue"
+find "$pdf_output" -maxdepth 1 -type f -name '*.pdf' -printf '%f\n' >"$pdf_before" 2>/dev/null ||
+  true
+# Where the window's print test writes the pages it expects (drive Z: is the host's root).
+export KESTROVA_PRINT_CHECK="Z:${scratch//\//\\}\\print-check"
+echo "== X server :$display_number, openbox and CUPS on port $port ready in $((SECONDS - started)) s"
 
 started=$SECONDS
 mkdir -p "$WINEPREFIX"
@@ -53,6 +123,63 @@ started=$SECONDS
 ctest --test-dir "$out" --output-on-failure -j"$jobs" || failures=$((failures + 1))
 echo "== Windows test suites under Wine: $((SECONDS - started)) s" \
   "(the *_posix_only suites test named pipes, signals, inotify, sockets and mounts)"
+
+# The window's printout: one PDF (the cancelled print left none), titled after the project,
+# whose every page holds the lines the test expected there.
+check_printout() {
+  local pdfs=() name page expected
+  for name in $(find "$pdf_output" -maxdepth 1 -type f -name '*.pdf' -printf '%f\n' 2>/dev/null); do
+    grep -qxF "$name" "$pdf_before" || pdfs+=("$pdf_output/$name")
+  done
+  if [ ! -f "$scratch/print-check/page-1.txt" ]; then
+    echo "PRINT: the window's print test wrote no expected pages"
+    return 1
+  fi
+  # cups-pdf writes the file once the job has gone through the filters.
+  for _ in $(seq 100); do
+    [ ${#pdfs[@]} -gt 0 ] && [ -z "$(lpstat -o "$print_queue" 2>/dev/null)" ] && break
+    sleep 0.2
+    pdfs=()
+    for name in $(find "$pdf_output" -maxdepth 1 -type f -name '*.pdf' -printf '%f\n' 2>/dev/null); do
+      grep -qxF "$name" "$pdf_before" || pdfs+=("$pdf_output/$name")
+    done
+  done
+  if [ ${#pdfs[@]} != 1 ]; then
+    echo "PRINT: ${#pdfs[@]} PDF files were printed instead of 1"
+    return 1
+  fi
+  local pages
+  pages=$(pdfinfo "${pdfs[0]}" | sed -n 's/^Pages: *//p')
+  expected=$(find "$scratch/print-check" -name 'page-*.txt' | wc -l)
+  if [ "$pages" != "$expected" ]; then
+    echo "PRINT: $pages pages printed instead of $expected"
+    return 1
+  fi
+  # Wine's PostScript driver writes the title in the Windows code page, so the dash is not
+  # compared; the project's name is.
+  local title
+  title=$(pdfinfo "${pdfs[0]}" | sed -n 's/^Title: *//p')
+  case "$title" in
+  *"Kestrova Checker"*"$(sed 's/.* //' "$scratch/print-check/job-name.txt")"*) ;;
+  *)
+    echo "PRINT: the job is titled '$title', not after $(cat "$scratch/print-check/job-name.txt")"
+    return 1
+    ;;
+  esac
+  # Each page's lines without the page's margin and the indent, blank lines left out.
+  for page in $(seq "$pages"); do
+    if ! diff <(pdftotext -layout -f "$page" -l "$page" "${pdfs[0]}" - | tr -d '\f' |
+      sed -e 's/^[[:space:]]*//' -e 's/[[:space:]]*$//' -e '/^$/d') \
+      <(sed -e 's/^[[:space:]]*//' -e 's/[[:space:]]*$//' -e '/^$/d' \
+        "$scratch/print-check/page-$page.txt") >"$scratch/print.diff"; then
+      echo "PRINT: page $page differs from what was expected:"
+      head -n 20 "$scratch/print.diff"
+      return 1
+    fi
+  done
+  echo "== the window's printout: $pages pages, as expected"
+}
+check_printout || failures=$((failures + 1))
 
 # The Windows name of a file here: drive Z: is the host's root, with backslashes.
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }

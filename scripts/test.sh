@@ -23,7 +23,8 @@ cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
-# kpjcheck.exe cross-built for Windows: its test suites and a comparison with kpjcheck, under Wine.
+# kpjcheck.exe and the window cross-built for Windows: their test suites (the window printing to a
+# CUPS queue of the stage's own) and a comparison with kpjcheck, under Wine.
 bash scripts/test-windows.sh
 
 # The Debian package: contents, metadata, lintian, and a real install and purge on this machine.

@@ -33,6 +33,9 @@ public:
         if (root != kLocalMachine || keys_.count(subKey) == 0) {
             return 2;
         }
+        if (!administrator && (access & ~kReadAccess) != 0) {
+            return 5; // ERROR_ACCESS_DENIED: HKEY_LOCAL_MACHINE is read-only to such a user
+        }
         key = nextHandle_++;
         handles_[key] = subKey;
         open.insert(key);
@@ -70,6 +73,12 @@ public:
         ++closes;
         return open.erase(key) == 1 ? 0 : 6;
     }
+
+    // What a user who is not an administrator may ask for under HKEY_LOCAL_MACHINE: KEY_READ
+    // (READ_CONTROL, KEY_QUERY_VALUE, KEY_ENUMERATE_SUB_KEYS, KEY_NOTIFY).
+    static constexpr std::uint32_t kReadAccess = 0x20019u;
+    // When false, any wider access than kReadAccess is refused, as Windows refuses it.
+    bool administrator = true;
 
     std::vector<std::string> opened;
     std::vector<std::string> queried;

@@ -19,14 +19,14 @@ using testing::WithZero;
 
 const std::vector<std::string> kUnavailable{"System Information Is Unavailable At This Time"};
 
-TEST(GetKeyValue, OpensWithTheFixedOptionsAndReadsIntoAZeroedBufferOf1024Bytes) {
+TEST(GetKeyValue, OpensForQueryingOnlyAndReadsIntoAZeroedBufferOf1024Bytes) {
     FakeRegistry registry;
     registry.set(kToolKey, "PATH", {kTypeString, WithZero("C:\\msinfo32.exe")});
     std::string value = "old";
     EXPECT_TRUE(GetKeyValue(registry, kLocalMachine, kToolKey, "PATH", value));
     EXPECT_EQ(value, "C:\\msinfo32.exe");
     EXPECT_EQ(registry.lastOptions, 0u);
-    EXPECT_EQ(registry.lastAccess, 0x2003Fu);
+    EXPECT_EQ(registry.lastAccess, 0x0001u); // KEY_QUERY_VALUE
     EXPECT_EQ(registry.bufferSizeGiven, 1024u);
     EXPECT_TRUE(registry.bufferWasZeroed);
     EXPECT_TRUE(registry.open.empty());
@@ -122,6 +122,22 @@ TEST_F(SysInfoCase, StartsMsinfo32FromTheSecondKeysFolderWhenTheFileIsThere) {
     EXPECT_EQ(registry.opened, (std::vector<std::string>{kToolKey, kLocationKey}));
     EXPECT_EQ(launcher.checked, std::vector<std::string>{"C:\\Shared\\MSInfo\\MSINFO32.EXE"});
     EXPECT_EQ(launcher.started, std::vector<std::string>{"C:\\Shared\\MSInfo\\MSINFO32.EXE"});
+    EXPECT_TRUE(messages.texts.empty());
+}
+
+// A user who is not an administrator may only read HKEY_LOCAL_MACHINE; either look-up still
+// leads to the tool.
+TEST_F(SysInfoCase, StartsTheToolForAUserWhoMayOnlyReadTheMachinesKeys) {
+    registry.administrator = false;
+    registry.set(kToolKey, "PATH", {kTypeString, WithZero("C:\\Tools\\msinfo32.exe")});
+    StartSysInfo(registry, launcher, messages);
+    FakeRegistry locationOnly;
+    locationOnly.administrator = false;
+    locationOnly.set(kLocationKey, "MSINFO", {kTypeString, WithZero("C:\\Shared")});
+    launcher.files.insert("C:\\Shared\\MSINFO32.EXE");
+    StartSysInfo(locationOnly, launcher, messages);
+    EXPECT_EQ(launcher.started,
+              (std::vector<std::string>{"C:\\Tools\\msinfo32.exe", "C:\\Shared\\MSINFO32.EXE"}));
     EXPECT_TRUE(messages.texts.empty());
 }
 

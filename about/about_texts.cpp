@@ -1,0 +1,25 @@
+#include "about/about_texts.h"
+
+#include "app/app_info.h"
+
+namespace kestrova::about {
+
+std::string AboutCaption() {
+    return "About " + AboutTitle();
+}
+
+std::string AboutTitle() {
+    return kApplicationTitle;
+}
+
+std::string AboutVersion() {
+    return "Version " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+           std::to_string(kVersionRevision);
+}
+
+std::string AboutDescription() {
+    return "Checks for gaps in video layers and for zero length effects which can cause "
+           "problems with building movies";
+}
+
+} // namespace kestrova::about

@@ -1,0 +1,40 @@
+#pragma once
+// The application's message box on Windows: MessageBoxW with an OK button only, no icon, the
+// application title as caption, owned by the main window (shown over whichever of its dialogs
+// is open), so it is modal to the program.
+
+#include "app/shell_seams.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace kestrova::win32 {
+
+// MB_OK alone: an OK button, no icon, modal to the owner.
+inline constexpr UINT kMessageBoxStyle = MB_OK;
+
+class WindowsMessageBox final : public MessageDisplay {
+public:
+    explicit WindowsMessageBox(HWND owner = nullptr) : owner_(owner) {}
+    void setOwner(HWND owner) { owner_ = owner; }
+
+    // CR LF in the text starts a new line, as MessageBoxW itself shows it.
+    void showMessage(const std::string& text) override;
+
+    // Every text shown so far, oldest first.
+    const std::vector<std::string>& shownTexts() const { return shown_; }
+
+    // Answers the next `count` messages with OK at once instead of showing them; they are still
+    // recorded in shownTexts(). Lets a command run through without a person at the keyboard.
+    void answerNextWithOk(int count = 1) { preAnswered_ += count; }
+    int pendingAnswers() const { return preAnswered_; }
+
+private:
+    HWND owner_;
+    std::vector<std::string> shown_;
+    int preAnswered_ = 0;
+};
+
+} // namespace kestrova::win32

@@ -1,0 +1,48 @@
+#pragma once
+// The report box lstReports: a multi-line EDIT control holding the report as UTF-16 with CR LF
+// line breaks, the form the control itself uses, so the text goes in and comes back unchanged.
+//
+// An EDIT control lays out a line in time that grows with the square of its length when the
+// line has no space to break at (under Wine 8 a 20,000-character line takes 1.5 s to show and
+// as long again for every key typed into it, a 5,000-character one a tenth of a second); a line
+// longer than kLongestShownLine is therefore shown cut to its start, with a note. The box still
+// gives back the whole line while the user has not edited the part that is shown, so printing and
+// every later read see the exact report.
+
+#include "app/shell_seams.h"
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace kestrova::win32 {
+
+inline constexpr std::size_t kLongestShownLine = 5000;
+
+// A report line shown cut: the whole line and what the box shows in its place.
+struct CutLine {
+    std::wstring whole;
+    std::wstring shown;
+};
+
+// The text the box shows for a report, and the lines that were cut.
+std::wstring ShownReport(const std::wstring& report, std::vector<CutLine>& cut);
+// The report back from the shown text: each shown cut line, in order, is its whole line again.
+std::wstring WholeReport(const std::wstring& shown, const std::vector<CutLine>& cut);
+
+class EditReportBox final : public ReportBox {
+public:
+    // Lifts the control's default limit of 32,767 characters, so any report fits whole.
+    explicit EditReportBox(HWND edit);
+
+    std::string text() const override;
+    void setText(std::string text) override;
+
+private:
+    HWND edit_;
+    std::vector<CutLine> cut_;
+};
+
+} // namespace kestrova::win32

@@ -1,0 +1,79 @@
+#pragma once
+// What the tests of the Windows window share: a main window of their own, message pumping with
+// a time limit, and twips at the window's dpi.
+
+#include "app/win32/main_window_win32.h"
+
+#include "fake_system.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrova::win32::testing {
+
+// Handles waiting messages until `done` holds or the time is up; gives `done()` at the end.
+inline bool PumpUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done() && std::chrono::steady_clock::now() < end) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(5);
+    }
+    return done();
+}
+
+// A printer source that has no default printer, or a printer that refuses every job.
+class NoPrinters final : public PrinterSource {
+public:
+    std::unique_ptr<Printer> defaultPrinter() override { return nullptr; }
+};
+
+inline int Px(int twips, HWND window) {
+    const UINT dpi = GetDpiForWindow(window);
+    return MulDiv(twips, static_cast<int>(dpi != 0 ? dpi : 96), 1440);
+}
+
+inline std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// A control's rectangle in its parent's client coordinates.
+inline RECT PlaceInParent(HWND control) {
+    RECT place{};
+    GetWindowRect(control, &place);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&place), 2);
+    return place;
+}
+
+// A main window as the program makes it, shown, with printers and a registry of the test's.
+class WindowFixture {
+public:
+    explicit WindowFixture(PrinterSource& printers)
+        : window(GetModuleHandleW(nullptr), printers, {registry, launcher}) {
+        created = window.create();
+        if (created) {
+            ShowWindow(window.handle(), SW_SHOWNORMAL);
+            SetForegroundWindow(window.handle());
+            UpdateWindow(window.handle());
+        }
+    }
+
+    about::testing::FakeRegistry registry;
+    about::testing::FakeLauncher launcher;
+    MainWindow window;
+    bool created = false;
+};
+
+} // namespace kestrova::win32::testing
