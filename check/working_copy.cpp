@@ -289,9 +289,11 @@ WorkingCopy MakeWorkingCopy(const std::filesystem::path& projectFile,
             listener->copied(rewritten);
         rewritten.clear();
     };
-    // A file that grows while it is read (a log, /proc) is copied as it was when opened.
+    // A file that grows while it is read (a log, /proc) is copied as it was when opened. Once
+    // the listener wants no more (the parser has given up), the rest is left uncopied: a file
+    // that is no XML from its first byte makes no copy of its own size.
     std::uint64_t left = input.sizeAtOpening();
-    while (left > 0) {
+    while (left > 0 && (listener == nullptr || listener->wantsMore())) {
         const std::size_t wanted =
             static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunkSize));
         const std::size_t got = ReadSome(input, buffer.get(), wanted, projectFile);

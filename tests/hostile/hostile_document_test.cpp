@@ -118,13 +118,101 @@ TEST(EntityExpansion, QuadraticBlowupIsRefusedInLayerNameAndStartTime) {
     }
 }
 
+// Expansions the check never reads as text are bounded too: libxml2 expands a reference in an
+// attribute value in full, and an entity's value in full where another value refers to it.
+struct BombPlace {
+    const char* name;
+    std::string document;
+};
+
+void PrintTo(const BombPlace& place, std::ostream* os) {
+    *os << place.name;
+}
+
+// Parameter entities that name each other, declared through a parameter entity (only there
+// may a value refer to one), ten times the one before, nine deep.
+std::string ParameterLaughs() {
+    std::string inner = "<!ENTITY &#37; p0 'lollollol '>";
+    for (int level = 1; level <= 9; ++level) {
+        inner += "<!ENTITY &#37; p" + std::to_string(level) + " '";
+        for (int i = 0; i < 10; ++i)
+            inner += "&#37;p" + std::to_string(level - 1) + ";";
+        inner += "'>";
+    }
+    return "<!DOCTYPE kestrovadocument2 [<!ENTITY % d \"" + inner +
+           "<!ENTITY big '&#37;p9;'>\"> %d;]>\n" + Project(Layer("L"));
+}
+
+std::string WithDocumentElement(const std::string& dtd, const std::string& start,
+                                const std::string& layers = Layer("L")) {
+    return dtd + start + "<multilayer>" + layers + "</multilayer></kestrovadocument2>\n";
+}
+
+class BombOutsideTheTextsRead : public testing::TestWithParam<BombPlace> {};
+
+TEST_P(BombOutsideTheTextsRead, StopsTheRunWithTheExpansionMessageAndBoundedMemory) {
+    const long peakBefore = PeakResidentMiB();
+    const RunResult run = CheckDocument(GetParam().document);
+    ASSERT_EQ(run.outcome.status, CheckStatus::Stopped) << run.report.substr(0, 400);
+    EXPECT_NE(run.outcome.description.find("its entity references expand to more than " +
+                                           std::to_string(kEntityExpansionAllowance) +
+                                           " characters"),
+              std::string::npos)
+        << run.outcome.description;
+    EXPECT_LT(PeakResidentMiB() - peakBefore, 256) << "MiB more at the peak";
+}
+
+std::string Repeated(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
+// One entity of 50,000 characters.
+std::string BigEntityDtd() {
+    return "<!DOCTYPE kestrovadocument2 [<!ENTITY big \"" + std::string(50'000, '7') + "\">]>\n";
+}
+
+std::string LaughsAndAttributeDefault() {
+    std::string dtd = LaughsDtd(9);
+    dtd.insert(dtd.size() - 3, "<!ATTLIST layer a CDATA \"&lol9;\">");
+    return dtd + Project(Layer("L"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, BombOutsideTheTextsRead,
+    testing::Values(
+        BombPlace{"DocumentElementAttribute",
+                  WithDocumentElement(LaughsDtd(9), "<kestrovadocument2 a=\"&lol9;\">")},
+        BombPlace{"AttributeOfAnUnreadElement",
+                  LaughsDtd(9) + Project("<note a='x&lol9;'/>" + Layer("L"))},
+        BombPlace{"AttributeDefault", LaughsAndAttributeDefault()},
+        BombPlace{"QuadraticInAnAttribute",
+                  BigEntityDtd() +
+                      Project("<note a='" + Repeated("&big;", 100'000) + "'/>" + Layer("L"))},
+        // Met first in an attribute, the entity has no parsed content kept, and libxml2 parses
+        // its text again at every reference in content.
+        BombPlace{"QuadraticInTheContentOfAnUnreadElement",
+                  BigEntityDtd() + Project("<note a='&big;'>" + Repeated("&big;", 100'000) +
+                                           "</note>" + Layer("L"))},
+        BombPlace{"ParameterEntityValues", ParameterLaughs()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(EntityExpansion, ModestInternalEntitiesStillExpand) {
-    const RunResult run =
-        CheckDocument("<!DOCTYPE kestrovadocument2 [<!ENTITY cam \"Camera\"><!ENTITY five \"0h 00m "
-                      "05s 000\">]>\n" +
-                      Project(Layer("&cam; one", Video("0h 00m 00s 000", "&five;"))));
-    ASSERT_EQ(run.outcome.status, CheckStatus::NoErrors) << run.outcome.description;
-    EXPECT_NE(run.report.find(" 1: \tCamera one"), std::string::npos) << run.report;
+    const std::string dtd = "<!DOCTYPE kestrovadocument2 [<!ENTITY cam \"Camera\"><!ENTITY five "
+                            "\"0h 00m 05s 000\">]>\n";
+    const std::string layer = Layer("&cam; one", Video("0h 00m 00s 000", "&five;"));
+    // Used in the texts read only, and first in attributes and unread elements.
+    for (const std::string& document :
+         {dtd + Project(layer),
+          WithDocumentElement(dtd, "<kestrovadocument2 a='&cam;&five;'>", layer),
+          dtd + Project("<note n='&cam;'>&cam;&five;</note>" + layer)}) {
+        SCOPED_TRACE(document);
+        const RunResult run = CheckDocument(document);
+        ASSERT_EQ(run.outcome.status, CheckStatus::NoErrors) << run.outcome.description;
+        EXPECT_NE(run.report.find(" 1: \tCamera one"), std::string::npos) << run.report;
+    }
 }
 
 // Watches files for any open or read while it lives.
