@@ -101,7 +101,8 @@ private:
 };
 
 // Keeps a file this process made on the list of files removed when the process is ended by a
-// signal (Ctrl+C, SIGTERM, SIGHUP, SIGQUIT; the console closing on Windows) or through exit().
+// signal (Ctrl+C, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1 and every other signal that ends a process
+// unless it is caught; the console closing on Windows) or through exit().
 // Leaving the list does not remove the file.
 class RemovalOnExit {
 public:
@@ -143,7 +144,8 @@ std::filesystem::path UserTemporaryFolder();
 
 // Makes the process remove the files on the removal list when a signal ends it (then it ends
 // as that signal asks) and when it ends through exit(). A signal the process was started with
-// ignored (nohup) stays ignored. Call once, early in main.
+// ignored (nohup) stays ignored. A write past the file size limit fails (EFBIG) instead of
+// ending the process. Call once, early in main.
 void RemoveListedFilesOnExit();
 
 // Writing to a pipe whose reader has gone then fails like any other write instead of ending the

@@ -393,7 +393,8 @@ std::vector<std::string> CopiesIn(const fs::path& folder) {
 // `errorOutput`. Ended with SIGKILL if the test leaves it running.
 class Kpjcheck {
 public:
-    Kpjcheck(const fs::path& project, int errorOutput, bool hangupIgnored = false) {
+    Kpjcheck(const fs::path& project, int errorOutput, bool hangupIgnored = false,
+             rlim_t fileSizeLimit = RLIM_INFINITY) {
         std::fflush(nullptr);
         pid_ = ::fork();
         if (pid_ == 0) {
@@ -402,6 +403,8 @@ public:
             ::dup2(errorOutput, 2);
             const rlimit noCore{0, 0};
             ::setrlimit(RLIMIT_CORE, &noCore);
+            const rlimit fileSize{fileSizeLimit, fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &fileSize);
             ::signal(SIGHUP, hangupIgnored ? SIG_IGN : SIG_DFL);
             ::execl(KPJCHECK, "kpjcheck", project.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
@@ -496,11 +499,42 @@ TEST_P(SignalDuringCheck, RemovesTheWorkingCopyAndEndsByThatSignal) {
 // acted on before SIGTERM.
 INSTANTIATE_TEST_SUITE_P(
     Signals, SignalDuringCheck,
-    ::testing::Values(EndingSignal{"Interrupt", SIGINT, false},
-                      EndingSignal{"Terminate", SIGTERM, false},
-                      EndingSignal{"Hangup", SIGHUP, false}, EndingSignal{"Quit", SIGQUIT, false},
-                      EndingSignal{"TerminateWithHangupIgnored", SIGTERM, true}),
+    ::testing::Values(
+        EndingSignal{"Interrupt", SIGINT, false}, EndingSignal{"Terminate", SIGTERM, false},
+        EndingSignal{"Hangup", SIGHUP, false}, EndingSignal{"Quit", SIGQUIT, false},
+        EndingSignal{"TerminateWithHangupIgnored", SIGTERM, true},
+        EndingSignal{"User1", SIGUSR1, false}, EndingSignal{"User2", SIGUSR2, false},
+        EndingSignal{"Alarm", SIGALRM, false}, EndingSignal{"CpuTimeLimit", SIGXCPU, false},
+        EndingSignal{"Abort", SIGABRT, false}, EndingSignal{"SegmentationFault", SIGSEGV, false},
+        EndingSignal{"FirstRealTime", SIGRTMIN, false},
+        EndingSignal{"LastRealTime", SIGRTMAX, false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Under a file size limit (ulimit -f) the copy cannot be written whole: the check stops with
+// its message instead of the process ending by SIGXFSZ, and the copy goes.
+TEST(FileSizeLimit, KpjcheckStopsTheCheckWithStatusTwoAndRemovesItsCopy) {
+    TempFolder folder;
+    std::string layers;
+    for (int i = 0; i < 12'000; ++i)
+        layers += "<layer><name>Layer " + std::to_string(i) + "</name><scrap>no</scrap></layer>\n";
+    const fs::path project = folder / "project.kpj";
+    WriteBytes(project, "<kestrovadocument2><multilayer>\n" + layers +
+                            "</multilayer></kestrovadocument2>\n");
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    Kpjcheck checker(project, ends[1], false, 64 << 10);
+    ::close(ends[1]);
+    std::string errors;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(ends[0], buffer, sizeof buffer)) > 0;)
+        errors.append(buffer, static_cast<std::size_t>(got));
+    ::close(ends[0]);
+    const int status = checker.wait();
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_NE(errors.find(": the file is too large."), std::string::npos) << errors;
+    EXPECT_EQ(folder.entries(), std::set<std::string>{"project.kpj"});
+}
 
 // `kpjcheck damaged.kpj 2>&1 | true`: the reader is gone before the first message.
 TEST(ClosedOutput, KpjcheckWritingIntoAClosedPipeRemovesItsCopyAndEndsWithStatusTwo) {
