@@ -36,6 +36,8 @@ public:
     // The folder does not take new files from this process: a read-only medium or no write
     // permission.
     bool folderNotWritable() const;
+    // There is no room left for the file: the device is full or the disk quota used up.
+    bool noRoom() const;
     const char* what() const noexcept override { return "a file operation failed"; }
 
 private:
@@ -131,6 +133,16 @@ struct NewFile {
 // writable by its owner whatever the umask, and puts it on the list of files removed when the
 // process is ended. Nothing when the name is taken; throws FileFailure on any other failure.
 std::optional<NewFile> CreateNewFile(const std::filesystem::path& path);
+
+struct WritableFile {
+    OutputFile file;
+    bool created; // the file did not exist before
+};
+
+// Opens the file for writing, emptied; where there is none, creates it with the permissions a
+// new file gets. Tells whether this call created it, so that a caller removes only a file of
+// its own making. Throws FileFailure.
+WritableFile OpenForWriting(const std::filesystem::path& path);
 
 // Whether something of that name can be opened for reading. Never waits: a named pipe
 // answers at once.

@@ -234,6 +234,10 @@ bool FileFailure::folderNotWritable() const {
     return code_ == EACCES || code_ == EPERM || code_ == EROFS;
 }
 
+bool FileFailure::noRoom() const {
+    return code_ == ENOSPC || code_ == EDQUOT;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Handles and files
 
@@ -322,6 +326,18 @@ std::optional<NewFile> CreateNewFile(const std::filesystem::path& path) {
     // fchmod, and has no umask to undo either.
     ::fchmod(Descriptor(handle), S_IRUSR | S_IWUSR);
     return NewFile{OutputFile(std::move(handle)), List(path)};
+}
+
+WritableFile OpenForWriting(const std::filesystem::path& path) {
+    FileHandle made(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (made.native() >= 0)
+        return {OutputFile(std::move(made)), true};
+    if (errno != EEXIST)
+        throw FileFailure(errno);
+    FileHandle existing(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (existing.native() < 0)
+        throw FileFailure(errno);
+    return {OutputFile(std::move(existing)), false};
 }
 
 bool CanOpenForReading(const std::filesystem::path& path) noexcept {

@@ -2,6 +2,7 @@
 // says, on every fixture and example and on generated timelines; texts from the project and the
 // command line are made safe; a picture that cannot be written exits 2.
 
+#include "check/file_access.h"
 #include "cli/kpjcheck.h"
 #include "cli/text_safety.h"
 #include "tests/check/check_test_support.h"
@@ -14,9 +15,19 @@
 #include <libxml/tree.h>
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
+#include <chrono>
 #include <memory>
 #include <random>
 #include <sstream>
+#include <thread>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace kestrova {
 namespace {
@@ -398,10 +409,49 @@ TEST(PictureFile, aPictureThatCannotBeWrittenExitsTwoAndSaysSo) {
                                        std::string("/dev/full"), folder.path().string()}) {
         const ToolRun run = RunTool({"--svg", picture, project});
         EXPECT_EQ(run.status, 2) << picture;
-        EXPECT_THAT(run.err, HasSubstr("cannot write the picture \"" + picture + "\""));
+        EXPECT_THAT(run.err, HasSubstr("cannot write the picture \"" + picture + "\": "));
         EXPECT_THAT(run.out, HasSubstr("No errors found")) << "the report still comes";
     }
     EXPECT_EQ(folder.entries(), std::set<std::string>{"clean.kpj"});
+}
+
+// A file of that name that cannot be opened for writing stays as it was: here a program that is
+// running, which the system refuses to open for writing whoever asks. The message says why.
+TEST(PictureFile, anExistingFileThatCannotBeOpenedIsKeptAndTheReasonGiven) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a running program's file is locked differently on Windows";
+#else
+    TempFolder folder;
+    const std::string project = (folder / "clean.kpj").string();
+    WriteBytes(project, ReadBytes(FixturePath("clean_two_layers.kpj")));
+    const fs::path busy = folder / "busy.svg";
+    fs::copy_file("/bin/sleep", busy);
+    fs::permissions(busy, fs::perms::owner_all);
+    const std::string before = ReadBytes(busy);
+    std::fflush(nullptr);
+    const pid_t running = ::fork();
+    if (running == 0) {
+        ::execl(busy.c_str(), "sleep", "60", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int refusal = 0;
+    for (int tries = 0; tries < 2000 && refusal != ETXTBSY; ++tries) {
+        const int probe = ::open(busy.c_str(), O_WRONLY | O_CLOEXEC);
+        refusal = probe < 0 ? errno : 0;
+        if (probe >= 0)
+            ::close(probe);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const ToolRun run = RunTool({"--svg", busy.string(), project});
+    ::kill(running, SIGKILL);
+    ::waitpid(running, nullptr, 0);
+    ASSERT_EQ(refusal, ETXTBSY) << "the program never started";
+    EXPECT_EQ(run.status, 2);
+    EXPECT_THAT(run.err, HasSubstr("cannot write the picture \"" + busy.string() +
+                                   "\": " + FileFailure(ETXTBSY).text() + "."));
+    EXPECT_EQ(ReadBytes(busy), before);
+    EXPECT_THAT(run.out, HasSubstr("No errors found"));
+#endif
 }
 
 TEST(PictureFile, thePictureNeverOverwritesTheProject) {
