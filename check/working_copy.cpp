@@ -127,10 +127,9 @@ CheckStopped CannotRead(const std::filesystem::path& file, const std::string& wh
     return CheckStopped("Cannot read the project file " + Quoted(file) + ": " + why + ".");
 }
 
-CheckStopped CannotWrite(const std::filesystem::path& copy, const FileFailure& failure) {
-    return CheckStopped("Cannot write the working copy " + Quoted(copy.filename()) +
-                        " in the folder \"" + FolderText(copy.parent_path()) +
-                        "\": " + failure.text() + ".");
+std::string CannotWriteText(const std::filesystem::path& copy, const FileFailure& failure) {
+    return "Cannot write the working copy " + Quoted(copy.filename()) + " in the folder \"" +
+           FolderText(copy.parent_path()) + "\": " + failure.text();
 }
 
 const char* KindText(FileKind kind) {
@@ -226,7 +225,7 @@ CreatedCopy CreateWorkingCopyFile(const std::filesystem::path& folder, RandomSou
     try {
         return CreateFreeCandidate(folder, random);
     } catch (const CreationRefused& refused) {
-        if (!refused.failure.folderNotWritable())
+        if (!refused.failure.folderNotWritable() && !refused.failure.noRoom())
             throw CheckStopped(CannotCreateText(refused, folder) + ".");
         const std::filesystem::path temporary = UserTemporaryFolder();
         try {
@@ -238,6 +237,90 @@ CreatedCopy CreateWorkingCopyFile(const std::filesystem::path& folder, RandomSou
         }
     }
 }
+
+bool InTemporaryFolder(const WorkingCopy& copy) {
+    std::error_code ignored;
+    return std::filesystem::equivalent(copy.path().parent_path(), UserTemporaryFolder(), ignored);
+}
+
+// Writes the copy, and where its folder has no room left (a full device, a used-up quota),
+// moves it to the temporary folder and goes on there, as a folder that takes no new files
+// does at the start.
+class CopyWriter {
+public:
+    CopyWriter(CreatedCopy made, RandomSource& random) : random_(random) {
+        made_.emplace(std::move(made));
+    }
+
+    void write(std::string_view bytes) {
+        try {
+            made_->output.writeAll(bytes);
+        } catch (const FileFailure& failure) {
+            if (!failure.noRoom() || !movedFrom_.empty() || InTemporaryFolder(made_->copy))
+                throw writeFailure(failure);
+            moveToTemporaryFolder(failure);
+            write(bytes);
+            return;
+        }
+        written_ += bytes.size();
+    }
+
+    WorkingCopy finish() {
+        try {
+            made_->output.close();
+        } catch (const FileFailure& failure) {
+            throw writeFailure(failure);
+        }
+        return std::move(made_->copy);
+    }
+
+private:
+    // A new copy in the temporary folder takes over what the full one holds so far; the full
+    // one then goes.
+    void moveToTemporaryFolder(const FileFailure& why) {
+        movedFrom_ = CannotWriteText(made_->copy.path(), why);
+        const std::filesystem::path temporary = UserTemporaryFolder();
+        std::optional<CreatedCopy> moved;
+        try {
+            moved.emplace(CreateFreeCandidate(temporary, random_));
+        } catch (const CreationRefused& again) {
+            throw CheckStopped(movedFrom_ + ", nor in the temporary folder \"" +
+                               FolderText(temporary) + "\": " + again.failure.text() + ".");
+        }
+        try {
+            InputFile earlier = InputFile::open(made_->copy.path());
+            const auto buffer = std::make_unique_for_overwrite<char[]>(kChunkSize);
+            for (std::uint64_t left = written_; left > 0;) {
+                const std::size_t got = earlier.read(
+                    buffer.get(),
+                    static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunkSize)));
+                if (got == 0)
+                    throw CheckStopped(movedFrom_ + ", and what was copied so far cannot be read "
+                                                    "back to move it to the temporary folder.");
+                moved->output.writeAll(std::string_view(buffer.get(), got));
+                left -= got;
+            }
+        } catch (const FileFailure& failure) {
+            throw CheckStopped(movedFrom_ + ", nor in the temporary folder \"" +
+                               FolderText(temporary) + "\": " + failure.text() + ".");
+        }
+        made_.reset();
+        made_.emplace(std::move(*moved));
+    }
+
+    CheckStopped writeFailure(const FileFailure& failure) const {
+        if (movedFrom_.empty())
+            return CheckStopped(CannotWriteText(made_->copy.path(), failure) + ".");
+        return CheckStopped(movedFrom_ + ", nor in the temporary folder \"" +
+                            FolderText(made_->copy.path().parent_path()) + "\": " + failure.text() +
+                            ".");
+    }
+
+    RandomSource& random_;
+    std::optional<CreatedCopy> made_;
+    std::uint64_t written_ = 0;
+    std::string movedFrom_; // why the copy left its first folder, once it has
+};
 
 } // namespace
 
@@ -275,16 +358,12 @@ WorkingCopy MakeWorkingCopy(const std::filesystem::path& projectFile,
                             const std::filesystem::path& folder, RandomSource& random,
                             CopyListener* listener) {
     InputFile input = OpenProject(projectFile);
-    CreatedCopy made = CreateWorkingCopyFile(folder, random);
+    CopyWriter writer(CreateWorkingCopyFile(folder, random), random);
     const auto buffer = std::make_unique_for_overwrite<char[]>(kChunkSize);
     std::string rewritten;
     LineRewriter rewriter(rewritten);
     const auto pass = [&] {
-        try {
-            made.output.writeAll(rewritten);
-        } catch (const FileFailure& failure) {
-            throw CannotWrite(made.copy.path(), failure);
-        }
+        writer.write(rewritten);
         if (listener != nullptr)
             listener->copied(rewritten);
         rewritten.clear();
@@ -306,12 +385,7 @@ WorkingCopy MakeWorkingCopy(const std::filesystem::path& projectFile,
     }
     rewriter.finish();
     pass();
-    try {
-        made.output.close();
-    } catch (const FileFailure& failure) {
-        throw CannotWrite(made.copy.path(), failure);
-    }
-    return std::move(made.copy);
+    return writer.finish();
 }
 
 std::string RewriteProjectText(std::string_view bytes) {

@@ -277,32 +277,65 @@ TEST(WorkingCopyFaults, ReadOnlyFolderAndTemporaryFolderStopTheRunNamingBoth) {
     EXPECT_TRUE(fs::is_empty(place.path()));
 }
 
-TEST(WorkingCopyFaults, FullDiskWhileCopyingStopsTheRunAndRemovesTheCopy) {
-    TempFolder outside;
-    TempFolder place;
-    // About 1 MB of project for a 64 KB disk.
+// A project of about 70 bytes a layer.
+std::string ProjectOfLayers(int layerCount) {
     std::string layers;
-    for (int i = 0; i < 12'000; ++i)
+    for (int i = 0; i < layerCount; ++i)
         layers +=
             "<layer><name>Layer number " + std::to_string(i) + "</name><scrap>no</scrap></layer>\n";
-    const std::string project =
-        "<kestrovadocument2><multilayer>\n" + layers + "</multilayer></kestrovadocument2>\n";
-    WriteBytes(outside / "project.kpj", project);
-    SmallMount mount(place.path(), "size=64k");
-    if (!mount.mounted())
-        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root and mount rights)";
-    WriteBytes(place / "already-here.txt", "an earlier file");
-    const auto before = Snapshot(place.path());
+    return "<kestrovadocument2><multilayer>\n" + layers + "</multilayer></kestrovadocument2>\n";
+}
 
-    InFolder inside(place.path());
-    const RunResult run =
-        RunOn((outside / "project.kpj").string(), WorkingCopyPlace::CurrentDirectory);
-    ExpectFailureShown(run);
-    EXPECT_NE(run.outcome.description.find(": there is no space left on the device."),
-              std::string::npos)
-        << run.outcome.description;
-    EXPECT_TRUE(Snapshot(place.path()) == before) << "a working copy was left behind";
-    EXPECT_EQ(ReadBytes(outside / "project.kpj"), project);
+// A folder without room for the copy is passed over as a read-only one is: the copy moves to
+// the temporary folder, taking along what was written, and the report is the one a folder with
+// room gives. Where the temporary folder has no room either, the run stops naming both.
+TEST(WorkingCopyFaults, FullDiskWhileCopyingMovesTheCopyToTheTemporaryFolder) {
+    for (const bool temporaryFull : {false, true}) {
+        SCOPED_TRACE(temporaryFull ? "temporary folder full too" : "temporary folder with room");
+        TempFolder outside;
+        TempFolder place;
+        TempFolder temporary;
+        // About 3 MB for a disk of 1.5 MB: the copy is full after its first MiB was written.
+        const std::string project = ProjectOfLayers(42'000);
+        WriteBytes(outside / "project.kpj", project);
+        SmallMount mount(place.path(), "size=1536k");
+        if (!mount.mounted())
+            GTEST_SKIP() << "cannot mount a small tmpfs here (needs root and mount rights)";
+        std::optional<SmallMount> temporaryMount;
+        if (temporaryFull) {
+            temporaryMount.emplace(temporary.path(), "size=64k");
+            ASSERT_TRUE(temporaryMount->mounted());
+        }
+        WriteBytes(place / "already-here.txt", "an earlier file");
+        const auto before = Snapshot(place.path());
+        const EnvironmentSetting tmpdir("TMPDIR", temporary.path().string());
+        const RunResult roomy = RunOn((outside / "project.kpj").string());
+        ASSERT_EQ(roomy.outcome.status, CheckStatus::NoErrors) << roomy.outcome.description;
+
+        InFolder inside(place.path());
+        const RunResult run =
+            RunOn((outside / "project.kpj").string(), WorkingCopyPlace::CurrentDirectory);
+        if (temporaryFull) {
+            ExpectFailureShown(run);
+            EXPECT_NE(run.outcome.description.find(
+                          " in the folder \"" + place.path().string() +
+                          "\": there is no space left on the device, nor in the temporary "
+                          "folder \"" +
+                          temporary.path().string() + "\": there is no space left on the device."),
+                      std::string::npos)
+                << run.outcome.description;
+        } else {
+            EXPECT_EQ(run.outcome.status, CheckStatus::NoErrors) << run.outcome.description;
+            EXPECT_EQ(run.report, roomy.report);
+            UnseededRandom random;
+            const WorkingCopy copy = MakeWorkingCopy(outside / "project.kpj", place.path(), random);
+            EXPECT_EQ(copy.path().parent_path(), temporary.path());
+            EXPECT_TRUE(ReadBytes(copy.path()) == RewriteProjectText(project));
+        }
+        EXPECT_TRUE(Snapshot(place.path()) == before) << "a working copy was left behind";
+        EXPECT_TRUE(fs::is_empty(temporary.path()));
+        EXPECT_EQ(ReadBytes(outside / "project.kpj"), project);
+    }
 }
 
 TEST(WorkingCopyNames, AllNamesTakenStopsTheRunAndChangesNone) {
@@ -514,12 +547,8 @@ INSTANTIATE_TEST_SUITE_P(
 // its message instead of the process ending by SIGXFSZ, and the copy goes.
 TEST(FileSizeLimit, KpjcheckStopsTheCheckWithStatusTwoAndRemovesItsCopy) {
     TempFolder folder;
-    std::string layers;
-    for (int i = 0; i < 12'000; ++i)
-        layers += "<layer><name>Layer " + std::to_string(i) + "</name><scrap>no</scrap></layer>\n";
     const fs::path project = folder / "project.kpj";
-    WriteBytes(project, "<kestrovadocument2><multilayer>\n" + layers +
-                            "</multilayer></kestrovadocument2>\n");
+    WriteBytes(project, ProjectOfLayers(12'000));
     int ends[2];
     ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
     Kpjcheck checker(project, ends[1], false, 64 << 10);
