@@ -638,7 +638,18 @@ private:
     CoverageRaster raster_;
 };
 
-// Splits a message into lines at its line breaks and between words, none longer than `limit`.
+// Where the character after the first `count` characters of UTF-8 text starts, or the text's
+// end. A continuation byte never starts a character, so no character is cut there.
+std::size_t CharacterOffset(std::string_view text, std::size_t count) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && count-- == 0)
+            return at;
+    }
+    return text.size();
+}
+
+// Splits a message into lines at its line breaks and between words, none longer than `limit`
+// characters; a word longer than a line is cut between two characters.
 std::vector<std::string> MessageLines(const std::string& message, std::size_t limit) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -649,12 +660,12 @@ std::vector<std::string> MessageLines(const std::string& message, std::size_t li
         std::string line = message.substr(start, end - start);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        while (line.size() > limit) {
-            std::size_t cut = line.rfind(' ', limit);
+        for (std::size_t full; (full = CharacterOffset(line, limit)) < line.size();) {
+            std::size_t cut = line.rfind(' ', full);
             if (cut == std::string::npos || cut == 0)
-                cut = limit;
+                cut = full;
             lines.push_back(line.substr(0, cut));
-            line.erase(0, cut == limit ? cut : cut + 1);
+            line.erase(0, cut == full ? cut : cut + 1);
         }
         lines.push_back(line);
         start = end + 1;

@@ -398,6 +398,52 @@ TEST(TextSafety, anyBytesBecomeTextThatJsonAndXmlParsersAccept) {
     }
 }
 
+std::size_t CodePoints(const std::string& text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+std::string WithoutSpaces(std::string text) {
+    std::erase(text, ' ');
+    return text;
+}
+
+// A long message is wrapped between characters, never inside one: the picture of a stopped
+// check on a path of 200 characters of two, three or four bytes shows the whole message, in
+// lines of 140 characters at most, without a replacement character.
+TEST(PictureText, aLongMessageIsWrappedBetweenCharacters) {
+#ifdef _WIN32
+    GTEST_SKIP() << "paths this long do not fit Windows' limit";
+#endif
+    // A few letters before them move the line's end over every byte of a character.
+    for (const std::string character : {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x8E\xAC"})
+        for (std::size_t letters = 0; letters < 4; ++letters) {
+            SCOPED_TRACE(character + " after " + std::to_string(letters) + " letters");
+            TempFolder folder;
+            std::string component(letters, 'a');
+            for (int i = 0; i < 50; ++i)
+                component += character;
+            const std::string missing =
+                (folder / component / component / component / component / "project.kpj").string();
+            const fs::path picturePath = folder / "picture.svg";
+            const ToolRun run = RunTool({"--svg", picturePath.string(), missing});
+            ASSERT_EQ(run.status, 2);
+            const std::string message =
+                run.err.substr(missing.size() + 2, run.err.size() - missing.size() - 3);
+            const Picture picture = ReadPicture(ReadBytes(picturePath));
+            ASSERT_TRUE(picture.wellFormed);
+            std::string shown;
+            for (const std::string& text : picture.texts) {
+                EXPECT_EQ(text.find("\xEF\xBF\xBD"), std::string::npos) << text;
+                EXPECT_LE(CodePoints(text), 140u) << text;
+                shown += text;
+            }
+            EXPECT_NE(WithoutSpaces(shown).find(WithoutSpaces(message)), std::string::npos)
+                << message;
+        }
+}
+
 // ---------------------------------------------------------------------------------------------
 // The picture file
 
