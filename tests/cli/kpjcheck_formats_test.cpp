@@ -17,7 +17,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -113,6 +115,7 @@ struct Picture {
     bool wellFormed = false;
     std::vector<std::string> gapTitles;
     std::vector<std::string> texts;
+    std::map<std::string, std::string> shownByTitle; // texts that carry a title
 };
 
 std::string Attribute(xmlNode* node, const char* name) {
@@ -143,10 +146,16 @@ void Collect(xmlNode* node, Picture& picture) {
         }
         if (Name(node) == "text") {
             std::string shown;
-            for (xmlNode* child = node->children; child != nullptr; child = child->next)
+            std::optional<std::string> title;
+            for (xmlNode* child = node->children; child != nullptr; child = child->next) {
                 if (child->type == XML_TEXT_NODE)
                     shown += Content(child);
+                else if (child->type == XML_ELEMENT_NODE && Name(child) == "title")
+                    title = Content(child);
+            }
             picture.texts.push_back(shown);
+            if (title)
+                picture.shownByTitle[*title] = shown;
         }
         Collect(node->children, picture);
     }
@@ -442,6 +451,60 @@ TEST(PictureText, aLongMessageIsWrappedBetweenCharacters) {
             EXPECT_NE(WithoutSpaces(shown).find(WithoutSpaces(message)), std::string::npos)
                 << message;
         }
+}
+
+// A layer name too long for the room left of the bars is cut there, between characters, with
+// the whole name in its title; a name that fits is shown whole, however many letters it has.
+TEST(PictureLabels, longNamesAreCutToFitLeftOfTheBarsWithTheWholeNameInTheTitle) {
+    const std::string cjk = "\xE6\xBC\xA2";
+    const std::string clapper = "\xF0\x9F\x8E\xAC";
+    struct Label {
+        std::string name;
+        bool fits;
+        double leastGlyphWidth; // what each of the fonts named gives one of its characters, px
+    };
+    std::string repeatedCjk;
+    std::string repeatedClapper;
+    for (int i = 0; i < 30; ++i) {
+        repeatedCjk += cjk;
+        repeatedClapper += clapper;
+    }
+    const std::vector<Label> labels = {{std::string(40, 'W'), false, 11},
+                                       {std::string(40, 'i'), true, 0},
+                                       {repeatedCjk, false, 12},
+                                       {repeatedClapper, false, 12},
+                                       {"Interview with the director", true, 0}};
+    std::string layers;
+    for (const Label& label : labels)
+        layers += "<layer><name>" + label.name +
+                  "</name><scrap>no</scrap><layeritem_video><starttime>0h 00m 00s 000</starttime>"
+                  "<endtime>0h 00m 01s 000</endtime></layeritem_video></layer>";
+    TempFolder folder;
+    WriteBytes(folder / "labels.kpj",
+               "<kestrovadocument2><multilayer>" + layers + "</multilayer></kestrovadocument2>");
+    const ToolRun run =
+        RunTool({"--svg", (folder / "labels.svg").string(), (folder / "labels.kpj").string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Picture picture = ReadPicture(ReadBytes(folder / "labels.svg"));
+    ASSERT_TRUE(picture.wellFormed);
+    const std::string ellipsis = "\xE2\x80\xA6";
+    for (const Label& label : labels) {
+        SCOPED_TRACE(label.name);
+        ASSERT_EQ(picture.shownByTitle.count(label.name), 1u);
+        const std::string& shown = picture.shownByTitle.at(label.name);
+        if (label.fits) {
+            EXPECT_EQ(shown, label.name);
+            continue;
+        }
+        ASSERT_TRUE(shown.ends_with(ellipsis)) << shown;
+        const std::string kept = shown.substr(0, shown.size() - ellipsis.size());
+        EXPECT_FALSE(kept.empty());
+        EXPECT_TRUE(label.name.starts_with(kept)) << shown;
+        // The label starts 60 px from the left edge and the bars 250 px from it. With the ellipsis,
+        // no wider than one character, it must end before the bars.
+        const std::size_t characters = CodePoints(kept);
+        EXPECT_LE(static_cast<double>(characters + 1) * label.leastGlyphWidth, 190.0) << shown;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
