@@ -55,7 +55,21 @@ struct ListedFile {
 
 ListedFile gListed[kListSize];
 
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Every signal that ends the process unless it is caught: those another process sends (these
+// are held back while a file is made) and those a fault raises in the process itself. SIGKILL
+// and SIGSTOP cannot be caught; SIGXFSZ is ignored instead (RemoveListedFilesOnExit). The
+// real-time signals, which also end the process, are numbered at run time.
+constexpr int kSentEndingSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,   SIGUSR1,
+                                      SIGUSR2, SIGALRM, SIGPIPE, SIGVTALRM, SIGPROF,
+                                      SIGIO,   SIGPWR,  SIGXCPU, SIGSTKFLT};
+constexpr int kFaultSignals[] = {SIGABRT, SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGSYS};
+
+template <typename Action> void ForEachSentEndingSignal(Action action) {
+    for (const int signal : kSentEndingSignals)
+        action(signal);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal)
+        action(signal);
+}
 
 void RemoveListedFiles() noexcept {
     const pid_t self = ::getpid();
@@ -129,8 +143,7 @@ public:
     EndingSignalsHeld() {
         sigset_t ending;
         sigemptyset(&ending);
-        for (const int signal : kEndingSignals)
-            sigaddset(&ending, signal);
+        ForEachSentEndingSignal([&](int signal) { sigaddset(&ending, signal); });
         ::pthread_sigmask(SIG_BLOCK, &ending, &previous_);
     }
     ~EndingSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
@@ -221,6 +234,10 @@ bool FileFailure::folderNotWritable() const {
     return code_ == EACCES || code_ == EPERM || code_ == EROFS;
 }
 
+bool FileFailure::noRoom() const {
+    return code_ == ENOSPC || code_ == EDQUOT;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Handles and files
 
@@ -302,6 +319,18 @@ std::optional<NewFile> CreateNewFile(const std::filesystem::path& path) {
     return NewFile{OutputFile(std::move(handle)), List(path)};
 }
 
+WritableFile OpenForWriting(const std::filesystem::path& path) {
+    FileHandle made(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (made.native() >= 0)
+        return {OutputFile(std::move(made)), true};
+    if (errno != EEXIST)
+        throw FileFailure(errno);
+    FileHandle existing(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (existing.native() < 0)
+        throw FileFailure(errno);
+    return {OutputFile(std::move(existing)), false};
+}
+
 bool CanOpenForReading(const std::filesystem::path& path) noexcept {
     FileHandle handle(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     return handle.native() >= 0;
@@ -331,16 +360,28 @@ void RemoveListedFilesOnExit() {
     if (installed.exchange(true))
         return;
     std::atexit(RemoveListedFilesAtExit);
-    for (const int signal : kEndingSignals) {
+    // Only a signal left at its default action is taken over: one the process was started with
+    // ignored stays ignored, and a handler installed before (a debugging tool's) stays.
+    const auto takeOver = [](int signal) {
         struct sigaction current {};
-        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
-            continue;
+        if (::sigaction(signal, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) != 0 ||
+            current.sa_handler != SIG_DFL)
+            return;
         struct sigaction action {};
         action.sa_handler = RemoveListedFilesAndEnd;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESETHAND;
         ::sigaction(signal, &action, nullptr);
-    }
+    };
+    ForEachSentEndingSignal(takeOver);
+    for (const int signal : kFaultSignals)
+        takeOver(signal);
+    // A write past the file size limit (ulimit -f) then fails with EFBIG, which stops the check
+    // with a message and removes its copy, instead of ending the process there.
+    struct sigaction current {};
+    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
+        current.sa_handler == SIG_DFL)
+        ::signal(SIGXFSZ, SIG_IGN);
 }
 
 void FailWritesToClosedPipes() {

@@ -175,6 +175,11 @@ bool FileFailure::folderNotWritable() const {
            code == ERROR_NETWORK_ACCESS_DENIED;
 }
 
+bool FileFailure::noRoom() const {
+    const auto code = static_cast<DWORD>(code_);
+    return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL || code == kDiskQuotaExceeded;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Handles and files
 
@@ -245,6 +250,21 @@ std::optional<NewFile> CreateNewFile(const std::filesystem::path& path) {
         throw FileFailure(static_cast<int>(error));
     }
     return NewFile{OutputFile(std::move(handle)), List(path)};
+}
+
+WritableFile OpenForWriting(const std::filesystem::path& path) {
+    FileHandle made(Stored(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    if (Native(made) != INVALID_HANDLE_VALUE)
+        return {OutputFile(std::move(made)), true};
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+        throw FileFailure(static_cast<int>(error));
+    FileHandle existing(Stored(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    if (Native(existing) == INVALID_HANDLE_VALUE)
+        throw FileFailure(static_cast<int>(GetLastError()));
+    return {OutputFile(std::move(existing)), false};
 }
 
 // Anything of that name counts, even what cannot be opened (a folder, a file locked by another

@@ -45,6 +45,9 @@ class CopyListener {
 public:
     virtual ~CopyListener() = default;
     virtual void copied(std::string_view bytes) = 0;
+    // Whether more of the copy is wanted. Once it is not (the parser has given up on the
+    // document), the copy ends where it is.
+    virtual bool wantsMore() const { return true; }
 };
 
 // Opens the project file, which must be an ordinary file; picks a free name in the folder,
