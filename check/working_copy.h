@@ -61,7 +61,4 @@ WorkingCopy MakeWorkingCopy(const std::filesystem::path& projectFile,
                             const std::filesystem::path& folder, RandomSource& random,
                             CopyListener* listener = nullptr);
 
-// The line-by-line rewrite itself, on bytes in memory; the same rules as MakeWorkingCopy.
-std::string RewriteProjectText(std::string_view bytes);
-
 } // namespace kestrova
