@@ -102,7 +102,11 @@ public:
     // Writes every byte or throws FileFailure.
     void writeAll(std::string_view bytes);
     // Closes now; throws FileFailure when written data may not have reached the file.
-    void close();
+    void close() {
+        int error = 0;
+        if (!handle_.close(&error))
+            throw FileFailure(error);
+    }
 
 private:
     FileHandle handle_;

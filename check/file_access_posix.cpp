@@ -2,6 +2,8 @@
 
 #include "check/file_access.h"
 
+#include "check/removal_table.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -39,21 +41,7 @@ FileKind KindOf(mode_t mode) {
 // The removal list. A signal handler may only read it, so every entry is a fixed buffer
 // prepared before the entry is marked armed; only lock-free atomics guard it.
 
-constexpr int kListSize = 8;
-constexpr int kFree = 0;
-constexpr int kFilling = 1;
-constexpr int kArmed = 2;
-static_assert(std::atomic<int>::is_always_lock_free);
-static_assert(std::atomic<pid_t>::is_always_lock_free);
-
-struct ListedFile {
-    std::atomic<int> state{kFree};
-    // The process that made the file: a child forked meanwhile must not remove it.
-    std::atomic<pid_t> owner{0};
-    char path[PATH_MAX];
-};
-
-ListedFile gListed[kListSize];
+RemovalTable<char, PATH_MAX, pid_t> gListed;
 
 // Every signal that ends the process unless it is caught: those another process sends (these
 // are held back while a file is made) and those a fault raises in the process itself. SIGKILL
@@ -72,11 +60,7 @@ template <typename Action> void ForEachSentEndingSignal(Action action) {
 }
 
 void RemoveListedFiles() noexcept {
-    const pid_t self = ::getpid();
-    for (ListedFile& listed : gListed) {
-        if (listed.state.load() == kArmed && listed.owner.load() == self)
-            ::unlink(listed.path);
-    }
+    gListed.removeAll(::getpid(), [](const char* path) { ::unlink(path); });
 }
 
 extern "C" void RemoveListedFilesAtExit() {
@@ -154,22 +138,8 @@ private:
     sigset_t previous_;
 };
 
-// A path that does not fit, or a full list, leaves the file unlisted: the run goes on, and
-// only an ending signal would leave the file behind.
 RemovalOnExit List(const std::filesystem::path& path) {
-    const std::string& text = path.native();
-    if (text.size() >= PATH_MAX)
-        return {};
-    for (int slot = 0; slot < kListSize; ++slot) {
-        int expected = kFree;
-        if (gListed[slot].state.compare_exchange_strong(expected, kFilling)) {
-            std::memcpy(gListed[slot].path, text.c_str(), text.size() + 1);
-            gListed[slot].owner.store(::getpid());
-            gListed[slot].state.store(kArmed);
-            return RemovalOnExit(slot);
-        }
-    }
-    return {};
+    return RemovalOnExit(gListed.list(path.native(), ::getpid()));
 }
 
 } // namespace
@@ -293,12 +263,6 @@ void OutputFile::writeAll(std::string_view bytes) {
     }
 }
 
-void OutputFile::close() {
-    int error = 0;
-    if (!handle_.close(&error))
-        throw FileFailure(error);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Names
 
@@ -352,7 +316,7 @@ std::filesystem::path UserTemporaryFolder() {
 
 RemovalOnExit::~RemovalOnExit() {
     if (slot_ >= 0)
-        gListed[slot_].state.store(kFree);
+        gListed.release(slot_);
 }
 
 void RemoveListedFilesOnExit() {

@@ -3,6 +3,8 @@
 
 #include "check/file_access.h"
 
+#include "check/removal_table.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -49,24 +51,12 @@ FileKind KindOf(HANDLE handle) {
 // The removal list. The console control handler runs on a thread of its own, so every entry
 // is a fixed buffer prepared before the entry is marked armed.
 
-constexpr int kListSize = 8;
-constexpr int kFree = 0;
-constexpr int kFilling = 1;
-constexpr int kArmed = 2;
-constexpr std::size_t kLongestPath = 4096;
-
-struct ListedFile {
-    std::atomic<int> state{kFree};
-    wchar_t path[kLongestPath];
-};
-
-ListedFile gListed[kListSize];
+// Without fork, every file is this process's own.
+constexpr int kThisProcess = 0;
+RemovalTable<wchar_t, 4096, int> gListed;
 
 void RemoveListedFiles() noexcept {
-    for (ListedFile& listed : gListed) {
-        if (listed.state.load() == kArmed)
-            DeleteFileW(listed.path);
-    }
+    gListed.removeAll(kThisProcess, [](const wchar_t* path) { DeleteFileW(path); });
 }
 
 extern "C" void RemoveListedFilesAtExit() {
@@ -96,18 +86,7 @@ BOOL WINAPI RemoveListedFilesOnConsoleEvent(DWORD) {
 }
 
 RemovalOnExit List(const std::filesystem::path& path) {
-    const std::wstring& text = path.native();
-    if (text.size() >= kLongestPath)
-        return {};
-    for (int slot = 0; slot < kListSize; ++slot) {
-        int expected = kFree;
-        if (gListed[slot].state.compare_exchange_strong(expected, kFilling)) {
-            std::wmemcpy(gListed[slot].path, text.c_str(), text.size() + 1);
-            gListed[slot].state.store(kArmed);
-            return RemovalOnExit(slot);
-        }
-    }
-    return {};
+    return RemovalOnExit(gListed.list(path.native(), kThisProcess));
 }
 
 } // namespace
@@ -229,12 +208,6 @@ void OutputFile::writeAll(std::string_view bytes) {
     }
 }
 
-void OutputFile::close() {
-    int error = 0;
-    if (!handle_.close(&error))
-        throw FileFailure(error);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Names
 
@@ -295,7 +268,7 @@ std::filesystem::path UserTemporaryFolder() {
 
 RemovalOnExit::~RemovalOnExit() {
     if (slot_ >= 0)
-        gListed[slot_].state.store(kFree);
+        gListed.release(slot_);
 }
 
 void RemoveListedFilesOnExit() {
