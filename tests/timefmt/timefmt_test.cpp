@@ -94,6 +94,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Sample{"-596h 00m 00s 000", kEarliestWritable},
                     // The character after each letter is dropped, whatever it is.
                     Sample{"1h2m3s4", 3'600'000}, Sample{"1hx02mx03sx004", 3'723'004},
+                    Sample{"1h\t00m 00s 007", 3'600'007},
+                    // Near the form FormatTime writes: padded hours, a longer field.
+                    Sample{"007h 00m 00s 000", 25'200'000}, Sample{"1h 00m 00s 0001", 3'600'001},
                     // Fields are not range-checked and may be fractions.
                     Sample{"0h 90m 00s 000", 5'400'000}, Sample{"1.5h 00m 00s 000", 5'400'000},
                     Sample{"0h 00m 00s 0.5", 0}, Sample{"0h 00m 00s 1.5", 2},
