@@ -166,6 +166,11 @@ private:
 class ParseSession {
 public:
     explicit ParseSession(xmlParserCtxtPtr parser) : parser_(parser) {}
+    // A declaration met once the allowance is spent looks its entity up again to keep its raw
+    // value with it, and so hands that value to the empty entity, which libxml2 never frees.
+    ~ParseSession() { xmlFree(refused_.orig); }
+    ParseSession(const ParseSession&) = delete;
+    ParseSession& operator=(const ParseSession&) = delete;
 
     static ParseSession& of(void* ctx) {
         return *static_cast<ParseSession*>(static_cast<xmlParserCtxtPtr>(ctx)->_private);
