@@ -2,7 +2,8 @@
 # Renders the README's picture of the Linux window, on an X server and openbox of its own: the
 # Qt window with the report of examples/rough-cut.kpj.
 #   doc/images/linux-window.png
-# Takes the window program as its argument (default: build/kestrova-checker).
+# (xwd takes the frame: Qt's own window is not one xwd can read; openbox draws no caption
+# there.) Takes the window program as its argument (default: build/kestrova-checker).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 program=${1:-build/kestrova-checker}
@@ -35,11 +36,11 @@ cp examples/rough-cut.kpj "$scratch/Movies/"
 pids+=($!)
 title="Kestrova Timeline Checker"
 for _ in $(seq 100); do
-  xwd -silent -name "$title" -out "$scratch/picture.xwd" 2>/dev/null && break
+  xwd -silent -frame -name "$title" -out "$scratch/picture.xwd" 2>/dev/null && break
   sleep 0.2
 done
 sleep 1 # let it finish drawing
-xwd -silent -name "$title" -out "$scratch/picture.xwd"
+xwd -silent -frame -name "$title" -out "$scratch/picture.xwd"
 mkdir -p doc/images
 python3 scripts/xwd-to-png.py "$scratch/picture.xwd" doc/images/linux-window.png
 echo "wrote doc/images/linux-window.png"
