@@ -380,6 +380,10 @@ folder='C:\Tools\Checker'
 host="$WINEPREFIX/drive_c/Tools/Checker"
 "$wine" reg add "$classes\\.kpj" /ve /d KestrovaEditor.Project /f >/dev/null 2>&1
 "$wine" "$setup" /S "/D=$folder" || setup_failed "the silent install into $folder failed"
+# Installed again without /D=, as an update is: into the same folder.
+"$wine" "$setup" /S || setup_failed "the silent update failed"
+[ ! -e "$WINEPREFIX/drive_c/Program Files/Kestrova Checker" ] ||
+  setup_failed "the update went into Program Files, not into $folder"
 check_installed "$folder" "$host"
 expect_value "$classes\\.kpj" "" KestrovaEditor.Project
 uninstall "$folder" "$host"

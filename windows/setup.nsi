@@ -29,6 +29,9 @@ ManifestDPIAware true
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
+; Installing again (an update) goes into the folder of the installed copy, unless /D= says
+; otherwise.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" InstallLocation
 Icon "../app/win32/kestrova-checker.ico"
 UninstallIcon "../app/win32/kestrova-checker.ico"
 BrandingText "${PRODUCT} ${VERSION}"
