@@ -36,6 +36,8 @@ public:
     // The folder does not take new files from this process: a read-only medium or no write
     // permission.
     bool folderNotWritable() const;
+    // There is no room left for the file: the device is full or the disk quota used up.
+    bool noRoom() const;
     const char* what() const noexcept override { return "a file operation failed"; }
 
 private:
@@ -100,14 +102,19 @@ public:
     // Writes every byte or throws FileFailure.
     void writeAll(std::string_view bytes);
     // Closes now; throws FileFailure when written data may not have reached the file.
-    void close();
+    void close() {
+        int error = 0;
+        if (!handle_.close(&error))
+            throw FileFailure(error);
+    }
 
 private:
     FileHandle handle_;
 };
 
 // Keeps a file this process made on the list of files removed when the process is ended by a
-// signal (Ctrl+C, SIGTERM, SIGHUP, SIGQUIT; the console closing on Windows) or through exit().
+// signal (Ctrl+C, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1 and every other signal that ends a process
+// unless it is caught; the console closing on Windows) or through exit().
 // Leaving the list does not remove the file.
 class RemovalOnExit {
 public:
@@ -137,6 +144,16 @@ struct NewFile {
 // process is ended. Nothing when the name is taken; throws FileFailure on any other failure.
 std::optional<NewFile> CreateNewFile(const std::filesystem::path& path);
 
+struct WritableFile {
+    OutputFile file;
+    bool created; // the file did not exist before
+};
+
+// Opens the file for writing, emptied; where there is none, creates it with the permissions a
+// new file gets. Tells whether this call created it, so that a caller removes only a file of
+// its own making. Throws FileFailure.
+WritableFile OpenForWriting(const std::filesystem::path& path);
+
 // Whether something of that name can be opened for reading. Never waits: a named pipe
 // answers at once.
 bool CanOpenForReading(const std::filesystem::path& path) noexcept;
@@ -149,7 +166,8 @@ std::filesystem::path UserTemporaryFolder();
 
 // Makes the process remove the files on the removal list when a signal ends it (then it ends
 // as that signal asks) and when it ends through exit(). A signal the process was started with
-// ignored (nohup) stays ignored. Call once, early in main.
+// ignored (nohup) stays ignored. A write past the file size limit fails (EFBIG) instead of
+// ending the process. Call once, early in main.
 void RemoveListedFilesOnExit();
 
 // Writing to a pipe whose reader has gone then fails like any other write instead of ending the

@@ -2,6 +2,8 @@
 
 #include "check/file_access.h"
 
+#include "check/removal_table.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -39,30 +41,26 @@ FileKind KindOf(mode_t mode) {
 // The removal list. A signal handler may only read it, so every entry is a fixed buffer
 // prepared before the entry is marked armed; only lock-free atomics guard it.
 
-constexpr int kListSize = 8;
-constexpr int kFree = 0;
-constexpr int kFilling = 1;
-constexpr int kArmed = 2;
-static_assert(std::atomic<int>::is_always_lock_free);
-static_assert(std::atomic<pid_t>::is_always_lock_free);
+RemovalTable<char, PATH_MAX, pid_t> gListed;
 
-struct ListedFile {
-    std::atomic<int> state{kFree};
-    // The process that made the file: a child forked meanwhile must not remove it.
-    std::atomic<pid_t> owner{0};
-    char path[PATH_MAX];
-};
+// Every signal that ends the process unless it is caught: those another process sends (these
+// are held back while a file is made) and those a fault raises in the process itself. SIGKILL
+// and SIGSTOP cannot be caught; SIGXFSZ is ignored instead (RemoveListedFilesOnExit). The
+// real-time signals, which also end the process, are numbered at run time.
+constexpr int kSentEndingSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,   SIGUSR1,
+                                      SIGUSR2, SIGALRM, SIGPIPE, SIGVTALRM, SIGPROF,
+                                      SIGIO,   SIGPWR,  SIGXCPU, SIGSTKFLT};
+constexpr int kFaultSignals[] = {SIGABRT, SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGSYS};
 
-ListedFile gListed[kListSize];
-
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+template <typename Action> void ForEachSentEndingSignal(Action action) {
+    for (const int signal : kSentEndingSignals)
+        action(signal);
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal)
+        action(signal);
+}
 
 void RemoveListedFiles() noexcept {
-    const pid_t self = ::getpid();
-    for (ListedFile& listed : gListed) {
-        if (listed.state.load() == kArmed && listed.owner.load() == self)
-            ::unlink(listed.path);
-    }
+    gListed.removeAll(::getpid(), [](const char* path) { ::unlink(path); });
 }
 
 extern "C" void RemoveListedFilesAtExit() {
@@ -129,8 +127,7 @@ public:
     EndingSignalsHeld() {
         sigset_t ending;
         sigemptyset(&ending);
-        for (const int signal : kEndingSignals)
-            sigaddset(&ending, signal);
+        ForEachSentEndingSignal([&](int signal) { sigaddset(&ending, signal); });
         ::pthread_sigmask(SIG_BLOCK, &ending, &previous_);
     }
     ~EndingSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
@@ -141,22 +138,8 @@ private:
     sigset_t previous_;
 };
 
-// A path that does not fit, or a full list, leaves the file unlisted: the run goes on, and
-// only an ending signal would leave the file behind.
 RemovalOnExit List(const std::filesystem::path& path) {
-    const std::string& text = path.native();
-    if (text.size() >= PATH_MAX)
-        return {};
-    for (int slot = 0; slot < kListSize; ++slot) {
-        int expected = kFree;
-        if (gListed[slot].state.compare_exchange_strong(expected, kFilling)) {
-            std::memcpy(gListed[slot].path, text.c_str(), text.size() + 1);
-            gListed[slot].owner.store(::getpid());
-            gListed[slot].state.store(kArmed);
-            return RemovalOnExit(slot);
-        }
-    }
-    return {};
+    return RemovalOnExit(gListed.list(path.native(), ::getpid()));
 }
 
 } // namespace
@@ -221,6 +204,10 @@ bool FileFailure::folderNotWritable() const {
     return code_ == EACCES || code_ == EPERM || code_ == EROFS;
 }
 
+bool FileFailure::noRoom() const {
+    return code_ == ENOSPC || code_ == EDQUOT;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Handles and files
 
@@ -276,12 +263,6 @@ void OutputFile::writeAll(std::string_view bytes) {
     }
 }
 
-void OutputFile::close() {
-    int error = 0;
-    if (!handle_.close(&error))
-        throw FileFailure(error);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Names
 
@@ -300,6 +281,18 @@ std::optional<NewFile> CreateNewFile(const std::filesystem::path& path) {
     // fchmod, and has no umask to undo either.
     ::fchmod(Descriptor(handle), S_IRUSR | S_IWUSR);
     return NewFile{OutputFile(std::move(handle)), List(path)};
+}
+
+WritableFile OpenForWriting(const std::filesystem::path& path) {
+    FileHandle made(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (made.native() >= 0)
+        return {OutputFile(std::move(made)), true};
+    if (errno != EEXIST)
+        throw FileFailure(errno);
+    FileHandle existing(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (existing.native() < 0)
+        throw FileFailure(errno);
+    return {OutputFile(std::move(existing)), false};
 }
 
 bool CanOpenForReading(const std::filesystem::path& path) noexcept {
@@ -323,7 +316,7 @@ std::filesystem::path UserTemporaryFolder() {
 
 RemovalOnExit::~RemovalOnExit() {
     if (slot_ >= 0)
-        gListed[slot_].state.store(kFree);
+        gListed.release(slot_);
 }
 
 void RemoveListedFilesOnExit() {
@@ -331,16 +324,28 @@ void RemoveListedFilesOnExit() {
     if (installed.exchange(true))
         return;
     std::atexit(RemoveListedFilesAtExit);
-    for (const int signal : kEndingSignals) {
+    // Only a signal left at its default action is taken over: one the process was started with
+    // ignored stays ignored, and a handler installed before (a debugging tool's) stays.
+    const auto takeOver = [](int signal) {
         struct sigaction current {};
-        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
-            continue;
+        if (::sigaction(signal, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) != 0 ||
+            current.sa_handler != SIG_DFL)
+            return;
         struct sigaction action {};
         action.sa_handler = RemoveListedFilesAndEnd;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESETHAND;
         ::sigaction(signal, &action, nullptr);
-    }
+    };
+    ForEachSentEndingSignal(takeOver);
+    for (const int signal : kFaultSignals)
+        takeOver(signal);
+    // A write past the file size limit (ulimit -f) then fails with EFBIG, which stops the check
+    // with a message and removes its copy, instead of ending the process there.
+    struct sigaction current {};
+    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
+        current.sa_handler == SIG_DFL)
+        ::signal(SIGXFSZ, SIG_IGN);
 }
 
 void FailWritesToClosedPipes() {

@@ -3,6 +3,8 @@
 
 #include "check/file_access.h"
 
+#include "check/removal_table.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -49,24 +51,12 @@ FileKind KindOf(HANDLE handle) {
 // The removal list. The console control handler runs on a thread of its own, so every entry
 // is a fixed buffer prepared before the entry is marked armed.
 
-constexpr int kListSize = 8;
-constexpr int kFree = 0;
-constexpr int kFilling = 1;
-constexpr int kArmed = 2;
-constexpr std::size_t kLongestPath = 4096;
-
-struct ListedFile {
-    std::atomic<int> state{kFree};
-    wchar_t path[kLongestPath];
-};
-
-ListedFile gListed[kListSize];
+// Without fork, every file is this process's own.
+constexpr int kThisProcess = 0;
+RemovalTable<wchar_t, 4096, int> gListed;
 
 void RemoveListedFiles() noexcept {
-    for (ListedFile& listed : gListed) {
-        if (listed.state.load() == kArmed)
-            DeleteFileW(listed.path);
-    }
+    gListed.removeAll(kThisProcess, [](const wchar_t* path) { DeleteFileW(path); });
 }
 
 extern "C" void RemoveListedFilesAtExit() {
@@ -96,18 +86,7 @@ BOOL WINAPI RemoveListedFilesOnConsoleEvent(DWORD) {
 }
 
 RemovalOnExit List(const std::filesystem::path& path) {
-    const std::wstring& text = path.native();
-    if (text.size() >= kLongestPath)
-        return {};
-    for (int slot = 0; slot < kListSize; ++slot) {
-        int expected = kFree;
-        if (gListed[slot].state.compare_exchange_strong(expected, kFilling)) {
-            std::wmemcpy(gListed[slot].path, text.c_str(), text.size() + 1);
-            gListed[slot].state.store(kArmed);
-            return RemovalOnExit(slot);
-        }
-    }
-    return {};
+    return RemovalOnExit(gListed.list(path.native(), kThisProcess));
 }
 
 } // namespace
@@ -175,6 +154,11 @@ bool FileFailure::folderNotWritable() const {
            code == ERROR_NETWORK_ACCESS_DENIED;
 }
 
+bool FileFailure::noRoom() const {
+    const auto code = static_cast<DWORD>(code_);
+    return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL || code == kDiskQuotaExceeded;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Handles and files
 
@@ -224,12 +208,6 @@ void OutputFile::writeAll(std::string_view bytes) {
     }
 }
 
-void OutputFile::close() {
-    int error = 0;
-    if (!handle_.close(&error))
-        throw FileFailure(error);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Names
 
@@ -245,6 +223,21 @@ std::optional<NewFile> CreateNewFile(const std::filesystem::path& path) {
         throw FileFailure(static_cast<int>(error));
     }
     return NewFile{OutputFile(std::move(handle)), List(path)};
+}
+
+WritableFile OpenForWriting(const std::filesystem::path& path) {
+    FileHandle made(Stored(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    if (Native(made) != INVALID_HANDLE_VALUE)
+        return {OutputFile(std::move(made)), true};
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+        throw FileFailure(static_cast<int>(error));
+    FileHandle existing(Stored(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    if (Native(existing) == INVALID_HANDLE_VALUE)
+        throw FileFailure(static_cast<int>(GetLastError()));
+    return {OutputFile(std::move(existing)), false};
 }
 
 // Anything of that name counts, even what cannot be opened (a folder, a file locked by another
@@ -275,7 +268,7 @@ std::filesystem::path UserTemporaryFolder() {
 
 RemovalOnExit::~RemovalOnExit() {
     if (slot_ >= 0)
-        gListed[slot_].state.store(kFree);
+        gListed.release(slot_);
 }
 
 void RemoveListedFilesOnExit() {

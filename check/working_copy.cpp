@@ -1,6 +1,7 @@
 #include "check/working_copy.h"
 
 #include "check/check_failure.h"
+#include "check/line_rewriter.h"
 
 #include <algorithm>
 #include <bitset>
@@ -12,101 +13,7 @@
 namespace kestrova {
 namespace {
 
-constexpr std::size_t kChunkSize = 1 << 20;
 constexpr int kCandidateCount = 256;
-
-// Appends the text with every plain declaration rewritten. Declarations never overlap: each one
-// holds a single "<".
-void AppendRewritten(std::string_view text, std::string& out) {
-    for (std::size_t found; (found = text.find(kPlainDeclaration)) != std::string_view::npos;) {
-        out.append(text.substr(0, found));
-        out += kLatin1Declaration;
-        text.remove_prefix(found + kPlainDeclaration.size());
-    }
-    out.append(text);
-}
-
-const char* Find(const char* from, const char* to, char wanted) {
-    const void* found = std::memchr(from, wanted, static_cast<std::size_t>(to - from));
-    return found != nullptr ? static_cast<const char*>(found) : to;
-}
-
-// Rewrites the project text as it streams through: a line ends at LF, CR LF or a lone CR and is
-// written back with CR LF; the plain declaration becomes the ISO-8859-1 one. A line that runs
-// on past the end of a chunk is held until its end arrives; a very long one is passed on in
-// pieces, holding back only what could still be the start of a declaration.
-class LineRewriter {
-public:
-    explicit LineRewriter(std::string& out) : out_(out) {}
-
-    void feed(std::string_view bytes) {
-        const char* at = bytes.data();
-        const char* const end = at + bytes.size();
-        if (afterCarriageReturn_ && at < end && *at == '\n')
-            ++at;
-        afterCarriageReturn_ = false;
-        const char* lineFeed = nullptr; // the next LF, found once for all the CRs before it
-        while (at < end) {
-            if (lineFeed == nullptr || lineFeed < at)
-                lineFeed = Find(at, end, '\n');
-            const char* const lineEnd = Find(at, lineFeed, '\r');
-            if (lineEnd == end) {
-                line_.append(at, end);
-                lineOpen_ = true;
-                break;
-            }
-            endLine(std::string_view(at, static_cast<std::size_t>(lineEnd - at)));
-            at = lineEnd + 1;
-            if (*lineEnd == '\r') {
-                if (at == end)
-                    afterCarriageReturn_ = true;
-                else if (*at == '\n')
-                    ++at;
-            }
-        }
-        if (line_.size() > kChunkSize)
-            passOnHeldText();
-    }
-
-    // A last line without a line end still gets one.
-    void finish() {
-        if (lineOpen_)
-            endLine({});
-    }
-
-private:
-    void endLine(std::string_view rest) {
-        if (line_.empty()) {
-            AppendRewritten(rest, out_);
-        } else {
-            line_.append(rest);
-            AppendRewritten(line_, out_);
-            line_.clear();
-        }
-        out_ += "\r\n";
-        lineOpen_ = false;
-    }
-
-    void passOnHeldText() {
-        const std::size_t keep = kPlainDeclaration.size() - 1;
-        std::string_view held = line_;
-        std::size_t done = 0;
-        for (std::size_t found;
-             (found = held.find(kPlainDeclaration, done)) != std::string_view::npos;
-             done = found + kPlainDeclaration.size()) {
-            out_.append(held.substr(done, found - done));
-            out_ += kLatin1Declaration;
-        }
-        const std::size_t passed = std::max(done, held.size() - std::min(keep, held.size()));
-        out_.append(held.substr(done, passed - done));
-        line_.erase(0, passed);
-    }
-
-    std::string& out_;
-    std::string line_;
-    bool lineOpen_ = false;
-    bool afterCarriageReturn_ = false;
-};
 
 // A folder's name as the user knows it: absolute, without "." or ".." and without a trailing
 // separator (except for a root such as "/").
@@ -127,10 +34,9 @@ CheckStopped CannotRead(const std::filesystem::path& file, const std::string& wh
     return CheckStopped("Cannot read the project file " + Quoted(file) + ": " + why + ".");
 }
 
-CheckStopped CannotWrite(const std::filesystem::path& copy, const FileFailure& failure) {
-    return CheckStopped("Cannot write the working copy " + Quoted(copy.filename()) +
-                        " in the folder \"" + FolderText(copy.parent_path()) +
-                        "\": " + failure.text() + ".");
+std::string CannotWriteText(const std::filesystem::path& copy, const FileFailure& failure) {
+    return "Cannot write the working copy " + Quoted(copy.filename()) + " in the folder \"" +
+           FolderText(copy.parent_path()) + "\": " + failure.text();
 }
 
 const char* KindText(FileKind kind) {
@@ -226,7 +132,7 @@ CreatedCopy CreateWorkingCopyFile(const std::filesystem::path& folder, RandomSou
     try {
         return CreateFreeCandidate(folder, random);
     } catch (const CreationRefused& refused) {
-        if (!refused.failure.folderNotWritable())
+        if (!refused.failure.folderNotWritable() && !refused.failure.noRoom())
             throw CheckStopped(CannotCreateText(refused, folder) + ".");
         const std::filesystem::path temporary = UserTemporaryFolder();
         try {
@@ -238,6 +144,97 @@ CreatedCopy CreateWorkingCopyFile(const std::filesystem::path& folder, RandomSou
         }
     }
 }
+
+void StopOnUnreadableEncoding(const LineRewriter& rewriter,
+                              const std::filesystem::path& projectFile) {
+    if (const char* encoding = rewriter.unreadableEncoding())
+        throw CannotRead(projectFile, std::string("it is written in ") + encoding +
+                                          ", which this program cannot read");
+}
+
+bool InTemporaryFolder(const WorkingCopy& copy) {
+    std::error_code ignored;
+    return std::filesystem::equivalent(copy.path().parent_path(), UserTemporaryFolder(), ignored);
+}
+
+// Writes the copy, and where its folder has no room left (a full device, a used-up quota),
+// moves it to the temporary folder and goes on there, as a folder that takes no new files
+// does at the start.
+class CopyWriter {
+public:
+    CopyWriter(CreatedCopy made, RandomSource& random) : random_(random) {
+        made_.emplace(std::move(made));
+    }
+
+    void write(std::string_view bytes) {
+        try {
+            made_->output.writeAll(bytes);
+        } catch (const FileFailure& failure) {
+            if (!failure.noRoom() || !movedFrom_.empty() || InTemporaryFolder(made_->copy))
+                throw writeFailure(failure);
+            moveToTemporaryFolder(failure);
+            write(bytes);
+            return;
+        }
+        written_ += bytes.size();
+    }
+
+    WorkingCopy finish() {
+        try {
+            made_->output.close();
+        } catch (const FileFailure& failure) {
+            throw writeFailure(failure);
+        }
+        return std::move(made_->copy);
+    }
+
+private:
+    // A new copy in the temporary folder takes over what the full one holds so far; the full
+    // one then goes.
+    void moveToTemporaryFolder(const FileFailure& why) {
+        movedFrom_ = CannotWriteText(made_->copy.path(), why);
+        const std::filesystem::path temporary = UserTemporaryFolder();
+        std::optional<CreatedCopy> moved;
+        try {
+            moved.emplace(CreateFreeCandidate(temporary, random_));
+        } catch (const CreationRefused& again) {
+            throw CheckStopped(movedFrom_ + ", nor in the temporary folder \"" +
+                               FolderText(temporary) + "\": " + again.failure.text() + ".");
+        }
+        try {
+            InputFile earlier = InputFile::open(made_->copy.path());
+            const auto buffer = std::make_unique_for_overwrite<char[]>(kCopyChunkSize);
+            for (std::uint64_t left = written_; left > 0;) {
+                const std::size_t got = earlier.read(
+                    buffer.get(),
+                    static_cast<std::size_t>(std::min<std::uint64_t>(left, kCopyChunkSize)));
+                if (got == 0)
+                    throw CheckStopped(movedFrom_ + ", and what was copied so far cannot be read "
+                                                    "back to move it to the temporary folder.");
+                moved->output.writeAll(std::string_view(buffer.get(), got));
+                left -= got;
+            }
+        } catch (const FileFailure& failure) {
+            throw CheckStopped(movedFrom_ + ", nor in the temporary folder \"" +
+                               FolderText(temporary) + "\": " + failure.text() + ".");
+        }
+        made_.reset();
+        made_.emplace(std::move(*moved));
+    }
+
+    CheckStopped writeFailure(const FileFailure& failure) const {
+        if (movedFrom_.empty())
+            return CheckStopped(CannotWriteText(made_->copy.path(), failure) + ".");
+        return CheckStopped(movedFrom_ + ", nor in the temporary folder \"" +
+                            FolderText(made_->copy.path().parent_path()) + "\": " + failure.text() +
+                            ".");
+    }
+
+    RandomSource& random_;
+    std::optional<CreatedCopy> made_;
+    std::uint64_t written_ = 0;
+    std::string movedFrom_; // why the copy left its first folder, once it has
+};
 
 } // namespace
 
@@ -275,49 +272,35 @@ WorkingCopy MakeWorkingCopy(const std::filesystem::path& projectFile,
                             const std::filesystem::path& folder, RandomSource& random,
                             CopyListener* listener) {
     InputFile input = OpenProject(projectFile);
-    CreatedCopy made = CreateWorkingCopyFile(folder, random);
-    const auto buffer = std::make_unique_for_overwrite<char[]>(kChunkSize);
+    CopyWriter writer(CreateWorkingCopyFile(folder, random), random);
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kCopyChunkSize);
     std::string rewritten;
     LineRewriter rewriter(rewritten);
     const auto pass = [&] {
-        try {
-            made.output.writeAll(rewritten);
-        } catch (const FileFailure& failure) {
-            throw CannotWrite(made.copy.path(), failure);
-        }
+        writer.write(rewritten);
         if (listener != nullptr)
             listener->copied(rewritten);
         rewritten.clear();
     };
-    // A file that grows while it is read (a log, /proc) is copied as it was when opened.
+    // A file that grows while it is read (a log, /proc) is copied as it was when opened. Once
+    // the listener wants no more (the parser has given up), the rest is left uncopied: a file
+    // that is no XML from its first byte makes no copy of its own size.
     std::uint64_t left = input.sizeAtOpening();
-    while (left > 0) {
+    while (left > 0 && (listener == nullptr || listener->wantsMore())) {
         const std::size_t wanted =
-            static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunkSize));
+            static_cast<std::size_t>(std::min<std::uint64_t>(left, kCopyChunkSize));
         const std::size_t got = ReadSome(input, buffer.get(), wanted, projectFile);
         if (got == 0)
             break;
         left -= got;
         rewriter.feed(std::string_view(buffer.get(), got));
-        if (rewritten.size() >= kChunkSize)
+        StopOnUnreadableEncoding(rewriter, projectFile);
+        if (rewritten.size() >= kCopyChunkSize)
             pass();
     }
     rewriter.finish();
+    StopOnUnreadableEncoding(rewriter, projectFile);
     pass();
-    try {
-        made.output.close();
-    } catch (const FileFailure& failure) {
-        throw CannotWrite(made.copy.path(), failure);
-    }
-    return std::move(made.copy);
+    return writer.finish();
 }
-
-std::string RewriteProjectText(std::string_view bytes) {
-    std::string rewritten;
-    LineRewriter rewriter(rewritten);
-    rewriter.feed(bytes);
-    rewriter.finish();
-    return rewritten;
-}
-
 } // namespace kestrova

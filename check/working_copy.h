@@ -45,6 +45,9 @@ class CopyListener {
 public:
     virtual ~CopyListener() = default;
     virtual void copied(std::string_view bytes) = 0;
+    // Whether more of the copy is wanted. Once it is not (the parser has given up on the
+    // document), the copy ends where it is.
+    virtual bool wantsMore() const { return true; }
 };
 
 // Opens the project file, which must be an ordinary file; picks a free name in the folder,
@@ -57,8 +60,5 @@ public:
 WorkingCopy MakeWorkingCopy(const std::filesystem::path& projectFile,
                             const std::filesystem::path& folder, RandomSource& random,
                             CopyListener* listener = nullptr);
-
-// The line-by-line rewrite itself, on bytes in memory; the same rules as MakeWorkingCopy.
-std::string RewriteProjectText(std::string_view bytes);
 
 } // namespace kestrova

@@ -14,6 +14,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <system_error>
 #include <utility>
 
 namespace kestrova {
@@ -55,6 +56,11 @@ std::string_view View(const xmlChar* text, int length) {
     return std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length));
 }
 
+std::string ExpansionLimitText() {
+    return "its entity references expand to more than " +
+           std::to_string(kEntityExpansionAllowance) + " characters";
+}
+
 // Entity references in the texts the check reads: the entity's content, parsed once by the
 // parser into a node list, is read out with every node and character charged to the allowance.
 class EntityReader {
@@ -65,14 +71,50 @@ public:
     TextState readReference(const xmlDoc* doc, std::string_view name, int depth) {
         if (!charge(1))
             return TextState::ExpansionsExhausted;
-        const xmlEntity* entity =
+        xmlEntity* entity =
             xmlGetDocEntity(doc, reinterpret_cast<const xmlChar*>(std::string(name).c_str()));
         if (entity == nullptr)
             return TextState::Readable;
+        if (entity->children == nullptr && !keepParsedContent(const_cast<xmlDoc*>(doc), *entity))
+            return TextState::ExpansionsExhausted;
         return readChildren(reinterpret_cast<const xmlNode*>(entity), depth);
     }
 
 private:
+    // An entity that the parser first met in an attribute value has its text expanded there and
+    // no parsed content kept, and the parser does not keep it when the entity is met again in
+    // element content; without it the reference would read as empty. Its content is parsed
+    // here once and kept with the entity, as the parser keeps it for an entity first met in
+    // content. Errors of this parse are no errors of the document (the parser reports those
+    // itself), so they are not passed on.
+    bool keepParsedContent(xmlDoc* doc, xmlEntity& entity) {
+        if (entity.etype != XML_INTERNAL_GENERAL_ENTITY || entity.content == nullptr ||
+            entity.content[0] == 0)
+            return true;
+        if (!charge(View(entity.content).size()))
+            return false;
+        const xmlStructuredErrorFunc previousStructured = xmlStructuredError;
+        void* const previousStructuredContext = xmlStructuredErrorContext;
+        xmlSetStructuredErrorFunc(nullptr, IgnoreError);
+        xmlNodePtr list = nullptr;
+        const int failed =
+            xmlParseBalancedChunkMemory(doc, nullptr, nullptr, 0, entity.content, &list);
+        xmlSetStructuredErrorFunc(previousStructuredContext, previousStructured);
+        if (failed != 0 || list == nullptr) {
+            xmlFreeNodeList(list);
+            return true;
+        }
+        entity.children = list;
+        entity.owner = 1;
+        for (xmlNodePtr node = list; node != nullptr; node = node->next) {
+            node->parent = reinterpret_cast<xmlNodePtr>(&entity);
+            entity.last = node;
+        }
+        return true;
+    }
+
+    static void IgnoreError(void*, xmlErrorPtr) {}
+
     TextState readChildren(const xmlNode* node, int depth) {
         if (depth > kDeepestNesting)
             return TextState::NestedTooDeeply;
@@ -188,6 +230,39 @@ public:
         });
     }
 
+    // Every entity reference the parser resolves, wherever it stands (element content, attribute
+    // values, the values of other entities, parameter entities in the DTD), is looked up here
+    // before its replacement text is expanded or parsed, once per expansion. With
+    // XML_PARSE_HUGE, libxml2 2.9.14 bounds none of these expansions (its amplification check
+    // is switched off with the option), and its own counters (nbentities, sizeentcopy) are kept
+    // on some of the paths only. So every lookup charges the reference and its replacement text
+    // to the document's allowance: the sum bounds what expansions can add anywhere. Past the
+    // allowance the document is refused. The parser is not halted here, since halting frees the
+    // input that libxml2 may be reading an attribute from; the reference resolves to an empty
+    // entity instead, so that nothing more is expanded, and the parser is stopped at the next
+    // content callback.
+    xmlEntityPtr resolved(const xmlChar* name, xmlEntityPtr entity) noexcept {
+        if (entity == nullptr || failure_)
+            return failure_ ? &refused_ : entity;
+        const std::size_t cost =
+            View(name).size() + 2 + (entity->content != nullptr ? View(entity->content).size() : 0);
+        if (cost > allowance_) {
+            allowance_ = 0;
+            try {
+                record(std::make_exception_ptr(DocumentProblem(ExpansionLimitText())));
+            } catch (...) {
+                record(std::current_exception());
+            }
+            return &refused_;
+        }
+        allowance_ -= cost;
+        return entity;
+    }
+
+    // The parse has failed for good: what follows in the input cannot change its outcome, so
+    // the parser need read no further.
+    bool gaveUp() const { return failure_ || (parser_->wellFormed == 0 && first_.errorCode != 0); }
+
     // Keeps the parser's first fatal error (the cause; later ones are consequences), and the
     // last error for a parse that fails without a fatal one.
     void error(const xmlError& error) noexcept {
@@ -229,10 +304,23 @@ private:
         return reason;
     }
 
+    // What a reference resolves to once the allowance is spent: an internal entity whose
+    // replacement text is empty.
+    static xmlEntity RefusedEntity(xmlChar* empty) {
+        xmlEntity entity{};
+        entity.type = XML_ENTITY_DECL;
+        entity.name = empty;
+        entity.content = empty;
+        entity.etype = XML_INTERNAL_GENERAL_ENTITY;
+        return entity;
+    }
+
     xmlParserCtxtPtr parser_;
     DocumentBuilder builder_;
     int depth_ = 0;
     std::size_t allowance_ = kEntityExpansionAllowance;
+    xmlChar refusedText_[1] = {0};
+    xmlEntity refused_ = RefusedEntity(refusedText_);
     std::exception_ptr failure_;
     ParseError first_;
     ParseError last_;
@@ -293,6 +381,14 @@ void OnProcessingInstruction(void* ctx, const xmlChar* target, const xmlChar* da
         xmlSAX2ProcessingInstruction(ctx, target, data);
 }
 
+xmlEntityPtr OnGetEntity(void* ctx, const xmlChar* name) {
+    return ParseSession::of(ctx).resolved(name, xmlSAX2GetEntity(ctx, name));
+}
+
+xmlEntityPtr OnGetParameterEntity(void* ctx, const xmlChar* name) {
+    return ParseSession::of(ctx).resolved(name, xmlSAX2GetParameterEntity(ctx, name));
+}
+
 void OnError(void* session, xmlErrorPtr error) {
     if (error != nullptr)
         static_cast<ParseSession*>(session)->error(*error);
@@ -310,11 +406,25 @@ xmlSAXHandler Callbacks() {
     handler.reference = OnReference;
     handler.comment = OnComment;
     handler.processingInstruction = OnProcessingInstruction;
+    handler.getEntity = OnGetEntity;
+    handler.getParameterEntity = OnGetParameterEntity;
     return handler;
 }
 
-int ReadInput(void* parser, char* buffer, int length) {
-    return static_cast<DocumentParser*>(parser)->read(buffer, length);
+// What the parser reads from: the bytes the copy hands over, until the parse has failed for
+// good. Then the input ends early, so that the copy need not go on either.
+struct ParserInput {
+    DocumentParser* parser;
+    const ParseSession* session;
+};
+
+int ReadInput(void* context, char* buffer, int length) {
+    const ParserInput& input = *static_cast<ParserInput*>(context);
+    if (input.session != nullptr && input.session->gaveUp()) {
+        input.parser->refuseInput();
+        return 0;
+    }
+    return input.parser->read(buffer, length);
 }
 
 struct ParserContextDeleter {
@@ -364,8 +474,7 @@ std::string XmlNode::text() const {
         throw DocumentProblem("it holds a text longer than " + std::to_string(kLongestText) +
                               " bytes");
     case TextState::ExpansionsExhausted:
-        throw DocumentProblem("its entity references expand to more than " +
-                              std::to_string(kEntityExpansionAllowance) + " characters");
+        throw DocumentProblem(ExpansionLimitText());
     case TextState::NestedTooDeeply:
         break;
     }
@@ -507,16 +616,24 @@ XmlDocument DocumentBuilder::finish() {
 
 DocumentParser::DocumentParser() {
     PrepareParser();
-    thread_ = std::thread([this] {
-        try {
-            parse();
-        } catch (...) {
-            failure_ = std::current_exception();
-        }
-        const std::lock_guard lock(mutex_);
-        parseEnded_ = true;
-        changed_.notify_all();
-    });
+    try {
+        thread_ = std::thread([this] {
+            try {
+                parse();
+            } catch (...) {
+                failure_ = std::current_exception();
+            }
+            const std::lock_guard lock(mutex_);
+            parseEnded_ = true;
+            changed_.notify_all();
+        });
+    } catch (const std::system_error&) {
+        // The system refuses another thread when the process or the user has as many as a limit
+        // allows, or when memory is short. Nothing has been made yet; the run stops with a
+        // message instead of ending the program.
+        throw DocumentProblem("the system cannot start the thread that reads it (too many "
+                              "processes or threads are running, or memory is short)");
+    }
 }
 
 DocumentParser::~DocumentParser() {
@@ -532,10 +649,23 @@ DocumentParser::~DocumentParser() {
 
 void DocumentParser::copied(std::string_view bytes) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return pending_.size() < kMostPending || parseEnded_; });
-    if (parseEnded_)
+    changed_.wait(lock,
+                  [&] { return pending_.size() < kMostPending || parseEnded_ || inputRefused_; });
+    if (parseEnded_ || inputRefused_)
         return;
     pending_.append(bytes);
+    changed_.notify_all();
+}
+
+bool DocumentParser::wantsMore() const {
+    const std::lock_guard lock(mutex_);
+    return !parseEnded_ && !inputRefused_;
+}
+
+void DocumentParser::refuseInput() {
+    const std::lock_guard lock(mutex_);
+    inputRefused_ = true;
+    pending_.clear();
     changed_.notify_all();
 }
 
@@ -573,12 +703,14 @@ XmlDocument DocumentParser::finish() {
 
 void DocumentParser::parse() {
     xmlSAXHandler callbacks = Callbacks();
+    ParserInput input{this, nullptr};
     std::unique_ptr<xmlParserCtxt, ParserContextDeleter> parser(xmlCreateIOParserCtxt(
-        &callbacks, nullptr, ReadInput, nullptr, this, XML_CHAR_ENCODING_NONE));
+        &callbacks, nullptr, ReadInput, nullptr, &input, XML_CHAR_ENCODING_NONE));
     if (!parser)
         throw std::bad_alloc();
     ParseSession session(parser.get());
     parser->_private = &session;
+    input.session = &session;
     xmlCtxtUseOptions(parser.get(), kParseOptions);
     {
         const ErrorRoute route(session);

@@ -45,8 +45,9 @@ inline constexpr int kDeepestNesting = 4096;
 // Layer names, scrap flags and times are short; a longer text is refused when it is read.
 inline constexpr std::size_t kLongestText = std::size_t{64} << 20;
 // A few hundred bytes of entity declarations can stand for gigabytes of text (nested or
-// repeated entities). Every node and character that expansions add to the texts read counts
-// against one allowance per document; past it the document is refused.
+// repeated entities). Every reference the parser resolves, wherever it stands, counts with its
+// replacement text against one allowance per document, and so does every node and character
+// that expansions add to the texts read; past it the document is refused.
 inline constexpr std::size_t kEntityExpansionAllowance = 10'000'000;
 
 class XmlDocument;
@@ -189,24 +190,31 @@ private:
 // error are those of a parse of the file.
 class DocumentParser final : public CopyListener {
 public:
+    // Starts the parsing thread; throws DocumentProblem when the system cannot start it.
     DocumentParser();
     ~DocumentParser() override;
     DocumentParser(const DocumentParser&) = delete;
     DocumentParser& operator=(const DocumentParser&) = delete;
 
     void copied(std::string_view bytes) override;
+    // False once the parser has ended or given up on the document: the rest of the copy cannot
+    // change the outcome.
+    bool wantsMore() const override;
     // Ends the input and waits for the parse. Throws DocumentProblem when a guard refused the
-    // document (elements nested deeper than kDeepestNesting) and std::bad_alloc when memory ran
-    // out; a document that is not well-formed is no failure (see parseError()).
+    // document (elements nested deeper than kDeepestNesting, entity references whose expansions
+    // pass kEntityExpansionAllowance) and std::bad_alloc when memory ran out; a document that is
+    // not well-formed is no failure (see parseError()).
     XmlDocument finish();
 
     // What the parsing thread reads.
     int read(char* buffer, int length);
+    // The parsing thread takes no more input: the parse has failed for good.
+    void refuseInput();
 
 private:
     void parse();
 
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::string pending_; // written by copied(), taken whole by read()
     std::string reading_; // what read() serves from
@@ -214,6 +222,7 @@ private:
     bool inputEnded_ = false;
     bool inputAbandoned_ = false;
     bool parseEnded_ = false;
+    bool inputRefused_ = false;
 
     XmlDocument document_;
     std::exception_ptr failure_;

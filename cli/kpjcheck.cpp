@@ -1,16 +1,18 @@
 #include "cli/kpjcheck.h"
 
 #include "check/check_project.h"
+#include "check/file_access.h"
 #include "check/report_writer.h"
 #include "cli/json_report.h"
 #include "cli/timeline_picture.h"
 #include "kestrova_version.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <ostream>
+#include <streambuf>
 #include <string_view>
 #include <variant>
 
@@ -136,21 +138,69 @@ bool WouldOverwriteProject(const std::string& picture, const std::string& projec
     return std::filesystem::equivalent(picture, project, ignored);
 }
 
-bool WritePicture(const std::string& path, const CheckResult& check, std::ostream& err) {
-    {
-        std::ofstream picture(path, std::ios::binary | std::ios::trunc);
-        if (picture) {
-            WriteTimelinePicture(picture, check);
-            picture.close();
-            if (picture)
-                return true;
+// Hands the picture to its file in pieces. The first failure is kept, and nothing more is
+// written after it.
+class PictureBuffer final : public std::streambuf {
+public:
+    explicit PictureBuffer(OutputFile& file) : file_(file) { empty(); }
+    const std::optional<FileFailure>& failure() const { return failure_; }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (!writeHeld())
+            return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
         }
+        return traits_type::not_eof(c);
     }
-    // A picture cut short is worse than none.
-    std::error_code ignored;
-    if (std::filesystem::is_regular_file(path, ignored))
-        std::filesystem::remove(path, ignored);
-    err << "kpjcheck: cannot write the picture \"" << path << "\".\n";
+    int sync() override { return writeHeld() ? 0 : -1; }
+
+private:
+    void empty() { setp(held_.data(), held_.data() + held_.size()); }
+    bool writeHeld() {
+        if (failure_)
+            return false;
+        try {
+            file_.writeAll(std::string_view(pbase(), static_cast<std::size_t>(pptr() - pbase())));
+        } catch (const FileFailure& failure) {
+            failure_ = failure;
+            return false;
+        }
+        empty();
+        return true;
+    }
+
+    OutputFile& file_;
+    std::array<char, 1 << 16> held_;
+    std::optional<FileFailure> failure_;
+};
+
+bool WritePicture(const std::string& path, const CheckResult& check, std::ostream& err) {
+    const std::filesystem::path file = PathFromUtf8(path);
+    std::optional<FileFailure> failure;
+    bool created = false;
+    try {
+        WritableFile picture = OpenForWriting(file);
+        created = picture.created;
+        PictureBuffer buffer(picture.file);
+        std::ostream out(&buffer);
+        WriteTimelinePicture(out, check);
+        out.flush();
+        failure = buffer.failure();
+        if (!failure)
+            picture.file.close();
+    } catch (const FileFailure& refused) {
+        failure = refused;
+    }
+    if (!failure)
+        return true;
+    // A picture cut short is worse than none, but only a file this run made is removed: a file
+    // that was there before and could not be opened (another user's, a program running) stays.
+    if (created)
+        RemoveFile(file);
+    err << "kpjcheck: cannot write the picture \"" << path << "\": " << failure->text() << ".\n";
     err.flush();
     return false;
 }

@@ -36,7 +36,10 @@ constexpr std::int64_t kMaxRows = 100;
 // A bar at least this wide shows where it starts, so that touching items stay apart.
 constexpr std::int64_t kMinSeparatedColumns = 4;
 constexpr std::size_t kMaxTitledWarnings = 1000;
-constexpr std::size_t kLabelCharacters = 30;
+// Row labels end this far left of the plot, so that no bar is drawn over them.
+constexpr double kLabelRightEdge = kPlotLeft - 8;
+constexpr double kNameLabelLeft = 60;
+constexpr double kGroupLabelLeft = 16;
 constexpr std::size_t kHeaderCharacters = 120;
 constexpr std::size_t kMessageCharacters = 140;
 
@@ -85,6 +88,69 @@ Paint PaintOf(ItemKind kind, bool scrapped) {
     default:
         return scrapped ? kScrappedOther : kFilter;
     }
+}
+
+// How wide a text is drawn, estimated for the picture's 12-pixel font, in 1/2048 of its size:
+// for ASCII the advance widths of DejaVu Sans, the widest of the fonts the style names; for
+// other characters the width of a whole em (more for pictographs, nothing for combining marks),
+// which no letter of those fonts exceeds by much. An estimate errs on the wide side, so that a
+// label fitted by it stays clear of the bars.
+constexpr std::array<std::uint16_t, 95> kAsciiAdvance = {
+    651,  821,  942,  1716, 1303, 1946, 1597, 563,  799,  799,  1024, 1716, 651,  739,  651,  690,
+    1303, 1303, 1303, 1303, 1303, 1303, 1303, 1303, 1303, 1303, 690,  690,  1716, 1716, 1716, 1087,
+    2048, 1401, 1405, 1430, 1577, 1294, 1178, 1587, 1540, 604,  604,  1343, 1141, 1767, 1532, 1612,
+    1235, 1612, 1423, 1300, 1251, 1499, 1401, 2025, 1403, 1251, 1403, 799,  690,  799,  1716, 1024,
+    1024, 1255, 1300, 1126, 1300, 1260, 721,  1300, 1298, 569,  569,  1186, 569,  1995, 1298, 1253,
+    1300, 1300, 842,  1067, 803,  1298, 1212, 1675, 1212, 1212, 1075, 1303, 690,  1303, 1716};
+constexpr double kFontPixels = 12;
+constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
+
+// The length of the UTF-8 sequence that starts at `at` (1 for a byte that starts none) and
+// the character it holds.
+std::pair<std::size_t, char32_t> CharacterAt(std::string_view text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    if (length == 1 || at + length > text.size())
+        return {1, lead};
+    char32_t code = lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i)
+        code = code << 6 | (static_cast<unsigned char>(text[at + i]) & 0x3F);
+    return {length, code};
+}
+
+double CharacterWidth(char32_t code) {
+    if (code >= 0x20 && code <= 0x7E)
+        return kAsciiAdvance[code - 0x20] * kFontPixels / 2048;
+    if (code >= 0x300 && code <= 0x36F)
+        return 0;
+    return code >= 0x1F000 ? 1.25 * kFontPixels : kFontPixels;
+}
+
+double TextWidth(std::string_view text) {
+    double width = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const auto [length, code] = CharacterAt(text, at);
+        width += CharacterWidth(code);
+        at += length;
+    }
+    return width;
+}
+
+// The text as it fits into `room` pixels: whole, or cut between two characters and ended with
+// an ellipsis.
+std::string Fitted(std::string_view text, double room) {
+    if (TextWidth(text) <= room)
+        return std::string(text);
+    double used = TextWidth(kEllipsis);
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const auto [length, code] = CharacterAt(text, at);
+        if (used + CharacterWidth(code) > room)
+            break;
+        used += CharacterWidth(code);
+        at += length;
+    }
+    return std::string(text.substr(0, at)) + std::string(kEllipsis);
 }
 
 // "12,345"
@@ -460,7 +526,9 @@ private:
                 text += allScrapped
                             ? " (all scrapped)"
                             : " (" + Grouped(static_cast<std::uint64_t>(scrapped)) + " scrapped)";
-            svg_.text(16, baseline, text, allScrapped ? "scrappedlabel" : "");
+            const std::string shown = Fitted(text, kLabelRightEdge - kGroupLabelLeft);
+            svg_.text(kGroupLabelLeft, baseline, shown, allScrapped ? "scrappedlabel" : "", {},
+                      shown != text ? text : "");
             return;
         }
         const LayerFound& layer = findings_.layers[static_cast<std::size_t>(firstLayer - 1)];
@@ -468,11 +536,12 @@ private:
                   layer.scrapped ? "scrappedlabel" : "", "end");
         const std::string suffix = layer.scrapped ? " (scrapped)" : "";
         if (!layer.ownName) {
-            svg_.text(60, baseline, "(no name)" + suffix, "noname");
+            svg_.text(kNameLabelLeft, baseline, "(no name)" + suffix, "noname");
             return;
         }
-        svg_.text(60, baseline,
-                  Shortened(*layer.ownName, kLabelCharacters - suffix.size()) + suffix,
+        svg_.text(kNameLabelLeft, baseline,
+                  Fitted(*layer.ownName, kLabelRightEdge - kNameLabelLeft - TextWidth(suffix)) +
+                      suffix,
                   layer.scrapped ? "scrappedlabel" : "", {}, *layer.ownName);
     }
 
@@ -647,7 +716,18 @@ private:
     CoverageRaster raster_;
 };
 
-// Splits a message into lines at its line breaks and between words, none longer than `limit`.
+// Where the character after the first `count` characters of UTF-8 text starts, or the text's
+// end. A continuation byte never starts a character, so no character is cut there.
+std::size_t CharacterOffset(std::string_view text, std::size_t count) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && count-- == 0)
+            return at;
+    }
+    return text.size();
+}
+
+// Splits a message into lines at its line breaks and between words, none longer than `limit`
+// characters; a word longer than a line is cut between two characters.
 std::vector<std::string> MessageLines(const std::string& message, std::size_t limit) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -658,12 +738,12 @@ std::vector<std::string> MessageLines(const std::string& message, std::size_t li
         std::string line = message.substr(start, end - start);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        while (line.size() > limit) {
-            std::size_t cut = line.rfind(' ', limit);
+        for (std::size_t full; (full = CharacterOffset(line, limit)) < line.size();) {
+            std::size_t cut = line.rfind(' ', full);
             if (cut == std::string::npos || cut == 0)
-                cut = limit;
+                cut = full;
             lines.push_back(line.substr(0, cut));
-            line.erase(0, cut == limit ? cut : cut + 1);
+            line.erase(0, cut == full ? cut : cut + 1);
         }
         lines.push_back(line);
         start = end + 1;

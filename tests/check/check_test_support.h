@@ -5,6 +5,7 @@
 #include "app/open_command.h"
 #include "check/check_project.h"
 #include "check/report_writer.h"
+#include "tests/check/rewrite_text.h"
 
 #include <gtest/gtest.h>
 

@@ -7,6 +7,7 @@
 #include "check/layer_survey.h"
 #include "check/working_copy.h"
 #include "tests/check/document_from_bytes.h"
+#include "tests/check/rewrite_text.h"
 #include "tests/check/tree_document.h"
 
 #include <string>

@@ -1,14 +1,21 @@
 // Running out of memory at any allocation of a check ends that check with the "not enough
 // memory" stop (or, where the failed allocation was not needed, with the normal report), leaves
-// no working copy, and the next run of the same process is whole.
+// no working copy, and the next run of the same process is whole. So does the system refusing
+// the parser's thread, as a process limit or short memory makes it.
 
 #include "tests/check/check_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <new>
+
+#ifdef __linux__
+#include <dlfcn.h>
+#include <pthread.h>
+#endif
 
 namespace {
 
@@ -38,7 +45,22 @@ private:
     long saved_;
 };
 
+// Whether the system is to refuse new threads, as it does at a process limit.
+std::atomic<bool> threadsRefused{false};
+
 } // namespace
+
+#ifdef __linux__
+// Takes the place of the C library's function for this program, std::thread included.
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
+                              void* (*start)(void*), void* argument) noexcept {
+    if (threadsRefused.load())
+        return EAGAIN;
+    using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+    static const auto next = reinterpret_cast<Create>(::dlsym(RTLD_NEXT, "pthread_create"));
+    return next(thread, attributes, start, argument);
+}
+#endif
 
 void* operator new(std::size_t size) {
     if (void* block = FailingMalloc(size != 0 ? size : 1))
@@ -104,6 +126,25 @@ void ExpectEveryFailureEndsOnlyItsRun() {
 
 TEST(OutOfMemory, everyFailedAllocationEndsOnlyThatRunAndLeavesNoWorkingCopy) {
     ExpectEveryFailureEndsOnlyItsRun();
+}
+
+TEST(ThreadRefused, theRunStopsWithAMessageMakesNoCopyAndTheNextRunIsWhole) {
+#ifndef __linux__
+    GTEST_SKIP() << "the system's thread creation is replaced on Linux only";
+#endif
+    TempFolder folder;
+    WriteBytes(folder / "p.kpj", ReadBytes(std::string(KESTROVA_EXAMPLES) + "/rough-cut.kpj"));
+    CurrentDirectoryGuard inFolder(folder.path());
+    threadsRefused = true;
+    const RunResult refused = RunOn("p.kpj");
+    threadsRefused = false;
+    ASSERT_EQ(refused.result->status, CheckStatus::Stopped) << refused.report;
+    EXPECT_NE(MessageText(*refused.result).find("cannot start the thread"), std::string::npos)
+        << MessageText(*refused.result);
+    ASSERT_EQ(refused.messages.size(), 1u);
+    EXPECT_EQ(refused.messages[0].text, MessageText(*refused.result));
+    EXPECT_EQ(folder.entries(), std::set<std::string>{"p.kpj"});
+    EXPECT_TRUE(RunOn("p.kpj").result->checked());
 }
 
 } // namespace

@@ -350,6 +350,40 @@ INSTANTIATE_TEST_SUITE_P(
                     "\r\n"}),
     RewriteName);
 
+// ASCII text as UTF-16 code units.
+std::string Units(std::string_view ascii, bool bigEndian = false) {
+    std::string out;
+    for (const char c : ascii) {
+        out += bigEndian ? '\0' : c;
+        out += bigEndian ? c : '\0';
+    }
+    return out;
+}
+
+// A byte-order mark settles the encoding: the declaration stays as it is. UTF-16 (told by its
+// mark, or by the "<?" of its declaration) gets its line ends in code units.
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, RewriteText,
+    testing::Values(Rewrite{"Utf8MarkKeepsThePlainDeclaration", "\xEF\xBB\xBF" + kDecl + "\n<a/>",
+                            "\xEF\xBB\xBF" + kDecl + "\r\n<a/>\r\n"},
+                    Rewrite{"ShorterThanFourBytes", "<a", "<a\r\n"},
+                    Rewrite{"Utf16LittleLineEnds", "\xFF\xFE" + Units("a\nb\r\nc\rd\r\r\ne"),
+                            "\xFF\xFE" + Units("a\r\nb\r\nc\r\nd\r\n\r\ne\r\n")},
+                    Rewrite{"Utf16BigKeepsThePlainDeclaration",
+                            "\xFE\xFF" + Units(kDecl + "\n<a/>\n", true),
+                            "\xFE\xFF" + Units(kDecl + "\r\n<a/>\r\n", true)},
+                    Rewrite{"Utf16WithoutMark",
+                            Units("<?xml version='1.0' encoding='UTF-16'?>\n<a/>"),
+                            Units("<?xml version='1.0' encoding='UTF-16'?>\r\n<a/>\r\n")},
+                    // U+0A0D and U+0D0A hold the bytes of CR and LF without being line ends.
+                    Rewrite{"Utf16UnitsHoldingLineEndBytes", "\xFF\xFE\x0D\x0A\x0A\x0D",
+                            "\xFF\xFE\x0D\x0A\x0A\x0D" + Units("\r\n")},
+                    Rewrite{"Utf16OddLastByte", "\xFF\xFE" + Units("a\n") + "x",
+                            "\xFF\xFE" + Units("a\r\n") + "x" + Units("\r\n")},
+                    Rewrite{"Utf32PassedThrough", std::string("\0\0\0<\0\0\0\n", 8),
+                            std::string("\0\0\0<\0\0\0\n", 8)}),
+    RewriteName);
+
 // The project file is read in pieces: a declaration or a CR LF that straddles the boundary
 // between two pieces is rewritten as if the file had been read at once.
 class CopiedFile : public testing::TestWithParam<Rewrite> {};

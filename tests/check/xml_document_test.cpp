@@ -6,10 +6,14 @@
 #include "check/xml_document.h"
 #include "tests/check/check_test_support.h"
 #include "tests/check/document_dump.h"
+#include "tests/check/tree_document.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -55,6 +59,52 @@ INSTANTIATE_TEST_SUITE_P(
                               70000, "mismatch"},
                     Malformed{"BadUtf8", "<a>\n\xE9x</a>\n", 2, "UTF-8"}),
     [](const auto& info) { return info.param.name; });
+
+// Once the parser has given up on a document, the copy ends too: a file that is no XML from its
+// first byte, or that breaks near its start, is not copied whole, and the parse error is the one
+// a parse of all of it gives.
+struct EarlyFault {
+    const char* name;
+    std::string start; // then zero bytes up to 256 MiB
+};
+
+void PrintTo(const EarlyFault& fault, std::ostream* os) {
+    *os << fault.name;
+}
+
+class ParserGivesUp : public testing::TestWithParam<EarlyFault> {};
+
+TEST_P(ParserGivesUp, copyEndsEarlyWithTheParseErrorOfTheWholeFile) {
+    TempFolder folder;
+    const fs::path project = folder / "p.kpj";
+    WriteBytes(project, GetParam().start);
+    fs::resize_file(project, std::uintmax_t{256} << 20); // zeros that take no room on disk
+    DocumentParser parser;
+    UnseededRandom random;
+    {
+        const WorkingCopy copy = MakeWorkingCopy(project, folder.path(), random, &parser);
+        EXPECT_LT(fs::file_size(copy.path()), std::uintmax_t{16} << 20);
+    }
+    const XmlDocument document = parser.finish();
+    // The fault lies in the first bytes, so the whole file's parse stops where its first MiB's
+    // does.
+    tree::TreeDocument whole;
+    std::string firstMebibyte(std::size_t{1} << 20, '\0');
+    std::ifstream(project, std::ios::binary).read(firstMebibyte.data(), 1 << 20);
+    whole.loadFromMemory(RewriteProjectText(firstMebibyte));
+    ASSERT_NE(whole.parseError().errorCode, 0);
+    EXPECT_EQ(document.parseError().reason, whole.parseError().reason);
+    EXPECT_EQ(document.parseError().line, whole.parseError().line);
+    EXPECT_EQ(folder.entries(), std::set<std::string>{"p.kpj"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ParserGivesUp,
+                         testing::Values(EarlyFault{"ZeroBytesOnly", ""},
+                                         EarlyFault{"TextBeforeTheDocumentElement",
+                                                    "Kestrova project\n"},
+                                         EarlyFault{"MismatchedTagOnTheSecondLine",
+                                                    "<kestrovadocument2>\n<multilayer></layer>\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
 // Names

@@ -281,32 +281,66 @@ TEST(WorkingCopyFaults, ReadOnlyFolderAndTemporaryFolderStopTheRunNamingBoth) {
     EXPECT_TRUE(fs::is_empty(place.path()));
 }
 
-TEST(WorkingCopyFaults, FullDiskWhileCopyingStopsTheRunAndRemovesTheCopy) {
-    TempFolder outside;
-    TempFolder place;
-    // About 1 MB of project for a 64 KB disk.
+// A project of about 70 bytes a layer.
+std::string ProjectOfLayers(int layerCount) {
     std::string layers;
-    for (int i = 0; i < 12'000; ++i)
+    for (int i = 0; i < layerCount; ++i)
         layers +=
             "<layer><name>Layer number " + std::to_string(i) + "</name><scrap>no</scrap></layer>\n";
-    const std::string project =
-        "<kestrovadocument2><multilayer>\n" + layers + "</multilayer></kestrovadocument2>\n";
-    WriteBytes(outside / "project.kpj", project);
-    SmallMount mount(place.path(), "size=64k");
-    if (!mount.mounted())
-        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root and mount rights)";
-    WriteBytes(place / "already-here.txt", "an earlier file");
-    const auto before = Snapshot(place.path());
+    return "<kestrovadocument2><multilayer>\n" + layers + "</multilayer></kestrovadocument2>\n";
+}
 
-    InFolder inside(place.path());
-    const RunResult run =
-        RunOn((outside / "project.kpj").string(), WorkingCopyPlace::CurrentDirectory);
-    ExpectFailureShown(run);
-    EXPECT_NE(MessageText(*run.result).find(": there is no space left on the device."),
-              std::string::npos)
-        << MessageText(*run.result);
-    EXPECT_TRUE(Snapshot(place.path()) == before) << "a working copy was left behind";
-    EXPECT_EQ(ReadBytes(outside / "project.kpj"), project);
+// A folder without room for the copy is passed over as a read-only one is: the copy moves to
+// the temporary folder, taking along what was written, and the report is the one a folder with
+// room gives. Where the temporary folder has no room either, the run stops naming both.
+TEST(WorkingCopyFaults, FullDiskWhileCopyingMovesTheCopyToTheTemporaryFolder) {
+    for (const bool temporaryFull : {false, true}) {
+        SCOPED_TRACE(temporaryFull ? "temporary folder full too" : "temporary folder with room");
+        TempFolder outside;
+        TempFolder place;
+        TempFolder temporary;
+        // About 3 MB for a disk of 1.5 MB: the copy is full after its first MiB was written.
+        const std::string project = ProjectOfLayers(42'000);
+        WriteBytes(outside / "project.kpj", project);
+        SmallMount mount(place.path(), "size=1536k");
+        if (!mount.mounted())
+            GTEST_SKIP() << "cannot mount a small tmpfs here (needs root and mount rights)";
+        std::optional<SmallMount> temporaryMount;
+        if (temporaryFull) {
+            temporaryMount.emplace(temporary.path(), "size=64k");
+            ASSERT_TRUE(temporaryMount->mounted());
+        }
+        WriteBytes(place / "already-here.txt", "an earlier file");
+        const auto before = Snapshot(place.path());
+        const EnvironmentSetting tmpdir("TMPDIR", temporary.path().string());
+        const RunResult roomy = RunOn((outside / "project.kpj").string());
+        ASSERT_EQ(roomy.result->status, CheckStatus::NoErrors) << MessageText(*roomy.result);
+
+        InFolder inside(place.path());
+        const RunResult run =
+            RunOn((outside / "project.kpj").string(), WorkingCopyPlace::CurrentDirectory);
+        if (temporaryFull) {
+            ExpectFailureShown(run);
+            EXPECT_NE(MessageText(*run.result)
+                          .find(" in the folder \"" + place.path().string() +
+                                "\": there is no space left on the device, nor in the temporary "
+                                "folder \"" +
+                                temporary.path().string() +
+                                "\": there is no space left on the device."),
+                      std::string::npos)
+                << MessageText(*run.result);
+        } else {
+            EXPECT_EQ(run.result->status, CheckStatus::NoErrors) << MessageText(*run.result);
+            EXPECT_EQ(run.report, roomy.report);
+            UnseededRandom random;
+            const WorkingCopy copy = MakeWorkingCopy(outside / "project.kpj", place.path(), random);
+            EXPECT_EQ(copy.path().parent_path(), temporary.path());
+            EXPECT_TRUE(ReadBytes(copy.path()) == RewriteProjectText(project));
+        }
+        EXPECT_TRUE(Snapshot(place.path()) == before) << "a working copy was left behind";
+        EXPECT_TRUE(fs::is_empty(temporary.path()));
+        EXPECT_EQ(ReadBytes(outside / "project.kpj"), project);
+    }
 }
 
 TEST(WorkingCopyNames, AllNamesTakenStopsTheRunAndChangesNone) {
@@ -397,7 +431,8 @@ std::vector<std::string> CopiesIn(const fs::path& folder) {
 // `errorOutput`. Ended with SIGKILL if the test leaves it running.
 class Kpjcheck {
 public:
-    Kpjcheck(const fs::path& project, int errorOutput, bool hangupIgnored = false) {
+    Kpjcheck(const fs::path& project, int errorOutput, bool hangupIgnored = false,
+             rlim_t fileSizeLimit = RLIM_INFINITY) {
         std::fflush(nullptr);
         pid_ = ::fork();
         if (pid_ == 0) {
@@ -406,6 +441,8 @@ public:
             ::dup2(errorOutput, 2);
             const rlimit noCore{0, 0};
             ::setrlimit(RLIMIT_CORE, &noCore);
+            const rlimit fileSize{fileSizeLimit, fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &fileSize);
             ::signal(SIGHUP, hangupIgnored ? SIG_IGN : SIG_DFL);
             ::execl(KPJCHECK, "kpjcheck", project.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
@@ -495,11 +532,38 @@ TEST_P(SignalDuringCheck, RemovesTheWorkingCopyAndEndsByThatSignal) {
 // acted on before SIGTERM.
 INSTANTIATE_TEST_SUITE_P(
     Signals, SignalDuringCheck,
-    ::testing::Values(EndingSignal{"Interrupt", SIGINT, false},
-                      EndingSignal{"Terminate", SIGTERM, false},
-                      EndingSignal{"Hangup", SIGHUP, false}, EndingSignal{"Quit", SIGQUIT, false},
-                      EndingSignal{"TerminateWithHangupIgnored", SIGTERM, true}),
+    ::testing::Values(
+        EndingSignal{"Interrupt", SIGINT, false}, EndingSignal{"Terminate", SIGTERM, false},
+        EndingSignal{"Hangup", SIGHUP, false}, EndingSignal{"Quit", SIGQUIT, false},
+        EndingSignal{"TerminateWithHangupIgnored", SIGTERM, true},
+        EndingSignal{"User1", SIGUSR1, false}, EndingSignal{"User2", SIGUSR2, false},
+        EndingSignal{"Alarm", SIGALRM, false}, EndingSignal{"CpuTimeLimit", SIGXCPU, false},
+        EndingSignal{"Abort", SIGABRT, false}, EndingSignal{"SegmentationFault", SIGSEGV, false},
+        EndingSignal{"FirstRealTime", SIGRTMIN, false},
+        EndingSignal{"LastRealTime", SIGRTMAX, false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Under a file size limit (ulimit -f) the copy cannot be written whole: the check stops with
+// its message instead of the process ending by SIGXFSZ, and the copy goes.
+TEST(FileSizeLimit, KpjcheckStopsTheCheckWithStatusTwoAndRemovesItsCopy) {
+    TempFolder folder;
+    const fs::path project = folder / "project.kpj";
+    WriteBytes(project, ProjectOfLayers(12'000));
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    Kpjcheck checker(project, ends[1], false, 64 << 10);
+    ::close(ends[1]);
+    std::string errors;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(ends[0], buffer, sizeof buffer)) > 0;)
+        errors.append(buffer, static_cast<std::size_t>(got));
+    ::close(ends[0]);
+    const int status = checker.wait();
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_NE(errors.find(": the file is too large."), std::string::npos) << errors;
+    EXPECT_EQ(folder.entries(), std::set<std::string>{"project.kpj"});
+}
 
 // `kpjcheck damaged.kpj 2>&1 | true`: the reader is gone before the first message.
 TEST(ClosedOutput, KpjcheckWritingIntoAClosedPipeRemovesItsCopyAndEndsWithStatusTwo) {

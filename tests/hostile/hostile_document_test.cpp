@@ -118,13 +118,101 @@ TEST(EntityExpansion, QuadraticBlowupIsRefusedInLayerNameAndStartTime) {
     }
 }
 
+// Expansions the check never reads as text are bounded too: libxml2 expands a reference in an
+// attribute value in full, and an entity's value in full where another value refers to it.
+struct BombPlace {
+    const char* name;
+    std::string document;
+};
+
+void PrintTo(const BombPlace& place, std::ostream* os) {
+    *os << place.name;
+}
+
+// Parameter entities that name each other, declared through a parameter entity (only there
+// may a value refer to one), ten times the one before, nine deep.
+std::string ParameterLaughs() {
+    std::string inner = "<!ENTITY &#37; p0 'lollollol '>";
+    for (int level = 1; level <= 9; ++level) {
+        inner += "<!ENTITY &#37; p" + std::to_string(level) + " '";
+        for (int i = 0; i < 10; ++i)
+            inner += "&#37;p" + std::to_string(level - 1) + ";";
+        inner += "'>";
+    }
+    return "<!DOCTYPE kestrovadocument2 [<!ENTITY % d \"" + inner +
+           "<!ENTITY big '&#37;p9;'>\"> %d;]>\n" + Project(Layer("L"));
+}
+
+std::string WithDocumentElement(const std::string& dtd, const std::string& start,
+                                const std::string& layers = Layer("L")) {
+    return dtd + start + "<multilayer>" + layers + "</multilayer></kestrovadocument2>\n";
+}
+
+class BombOutsideTheTextsRead : public testing::TestWithParam<BombPlace> {};
+
+TEST_P(BombOutsideTheTextsRead, StopsTheRunWithTheExpansionMessageAndBoundedMemory) {
+    const long peakBefore = PeakResidentMiB();
+    const RunResult run = CheckDocument(GetParam().document);
+    ASSERT_EQ(run.result->status, CheckStatus::Stopped) << run.report.substr(0, 400);
+    EXPECT_NE(MessageText(*run.result)
+                  .find("its entity references expand to more than " +
+                        std::to_string(kEntityExpansionAllowance) + " characters"),
+              std::string::npos)
+        << MessageText(*run.result);
+    EXPECT_LT(PeakResidentMiB() - peakBefore, 256) << "MiB more at the peak";
+}
+
+std::string Repeated(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
+// One entity of 50,000 characters.
+std::string BigEntityDtd() {
+    return "<!DOCTYPE kestrovadocument2 [<!ENTITY big \"" + std::string(50'000, '7') + "\">]>\n";
+}
+
+std::string LaughsAndAttributeDefault() {
+    std::string dtd = LaughsDtd(9);
+    dtd.insert(dtd.size() - 3, "<!ATTLIST layer a CDATA \"&lol9;\">");
+    return dtd + Project(Layer("L"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, BombOutsideTheTextsRead,
+    testing::Values(
+        BombPlace{"DocumentElementAttribute",
+                  WithDocumentElement(LaughsDtd(9), "<kestrovadocument2 a=\"&lol9;\">")},
+        BombPlace{"AttributeOfAnUnreadElement",
+                  LaughsDtd(9) + Project("<note a='x&lol9;'/>" + Layer("L"))},
+        BombPlace{"AttributeDefault", LaughsAndAttributeDefault()},
+        BombPlace{"QuadraticInAnAttribute",
+                  BigEntityDtd() +
+                      Project("<note a='" + Repeated("&big;", 100'000) + "'/>" + Layer("L"))},
+        // Met first in an attribute, the entity has no parsed content kept, and libxml2 parses
+        // its text again at every reference in content.
+        BombPlace{"QuadraticInTheContentOfAnUnreadElement",
+                  BigEntityDtd() + Project("<note a='&big;'>" + Repeated("&big;", 100'000) +
+                                           "</note>" + Layer("L"))},
+        BombPlace{"ParameterEntityValues", ParameterLaughs()}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(EntityExpansion, ModestInternalEntitiesStillExpand) {
-    const RunResult run =
-        CheckDocument("<!DOCTYPE kestrovadocument2 [<!ENTITY cam \"Camera\"><!ENTITY five \"0h 00m "
-                      "05s 000\">]>\n" +
-                      Project(Layer("&cam; one", Video("0h 00m 00s 000", "&five;"))));
-    ASSERT_EQ(run.result->status, CheckStatus::NoErrors) << MessageText(*run.result);
-    EXPECT_NE(run.report.find(" 1: \tCamera one"), std::string::npos) << run.report;
+    const std::string dtd = "<!DOCTYPE kestrovadocument2 [<!ENTITY cam \"Camera\"><!ENTITY five "
+                            "\"0h 00m 05s 000\">]>\n";
+    const std::string layer = Layer("&cam; one", Video("0h 00m 00s 000", "&five;"));
+    // Used in the texts read only, and first in attributes and unread elements.
+    for (const std::string& document :
+         {dtd + Project(layer),
+          WithDocumentElement(dtd, "<kestrovadocument2 a='&cam;&five;'>", layer),
+          dtd + Project("<note n='&cam;'>&cam;&five;</note>" + layer)}) {
+        SCOPED_TRACE(document);
+        const RunResult run = CheckDocument(document);
+        ASSERT_EQ(run.result->status, CheckStatus::NoErrors) << MessageText(*run.result);
+        EXPECT_NE(run.report.find(" 1: \tCamera one"), std::string::npos) << run.report;
+    }
 }
 
 // Watches files for any open or read while it lives.
@@ -276,19 +364,129 @@ TEST(MalformedBytes, PlainDeclarationReadsBytesAbove127AsLatin1) {
     EXPECT_NE(run.report.find(" 1: \t" + expected + "\r\n"), std::string::npos);
 }
 
-TEST(MalformedBytes, Utf16WithByteOrderMarkEndsCleanly) {
-    const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n" +
-                             Project(Layer("Sixteen", Video("0h 00m 00s 000", "0h 00m 01s 000")));
-    for (bool bigEndian : {false, true}) {
-        std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-        for (char c : text) {
-            bytes += bigEndian ? '\0' : c;
-            bytes += bigEndian ? c : '\0';
+// UTF-8 text as UTF-16 code units in the given byte order.
+std::string Utf16(const std::string& utf8, bool bigEndian) {
+    std::string out;
+    const auto put = [&](unsigned unit) {
+        const char high = static_cast<char>(unit >> 8);
+        const char low = static_cast<char>(unit & 0xFF);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
+    };
+    for (std::size_t at = 0; at < utf8.size();) {
+        const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(utf8[at + i]); };
+        const int length = byte(0) < 0x80 ? 1 : byte(0) < 0xE0 ? 2 : byte(0) < 0xF0 ? 3 : 4;
+        unsigned code = length == 1 ? byte(0) : byte(0) & (0x7F >> length);
+        for (int i = 1; i < length; ++i)
+            code = code << 6 | (byte(i) & 0x3F);
+        at += static_cast<std::size_t>(length);
+        if (code >= 0x10000) {
+            put(0xD800 + ((code - 0x10000) >> 10));
+            put(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            put(code);
         }
-        const RunResult run = CheckDocument(bytes);
-        // The copy's line ends are single bytes, so the text cannot stay UTF-16 all through;
-        // whatever the parser makes of it, the run ends with a report or a message.
-        EXPECT_FALSE(run.report.empty());
+    }
+    return out;
+}
+
+// What a run found, without the project's path.
+std::string Outcome(const RunResult& run) {
+    const std::size_t afterHeader = run.report.find("\r\n", 2);
+    return std::to_string(static_cast<int>(run.result->status)) + "|" +
+           (afterHeader == std::string::npos ? run.report : run.report.substr(afterHeader)) + "|" +
+           (run.result->status == CheckStatus::NotParsed ? MessageText(*run.result) : "");
+}
+
+struct Utf16Case {
+    const char* name;
+    std::string text; // from after the declaration
+    bool checked;     // whether the twin is checked to the end
+};
+
+void PrintTo(const Utf16Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class Utf16Project : public testing::TestWithParam<Utf16Case> {};
+
+// Saved as UTF-16, with or without a byte-order mark, in either byte order, a project reads as
+// its UTF-8 twin does: the same report, or the same parse error at the same line.
+TEST_P(Utf16Project, ReadsLikeItsUtf8Twin) {
+    const std::string text = GetParam().text;
+    struct Form {
+        std::string declaration;
+        std::string twinDeclaration;
+        bool mark;
+    };
+    for (const Form& form : {Form{kPlainDeclaration, kPlainDeclaration, true},
+                             Form{"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n",
+                                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n", true},
+                             Form{"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n",
+                                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n", false}}) {
+        const RunResult twin =
+            CheckDocument((form.mark ? "\xEF\xBB\xBF" : "") + form.twinDeclaration + text);
+        EXPECT_EQ(twin.result->checked(), GetParam().checked) << twin.report;
+        for (const bool bigEndian : {false, true}) {
+            SCOPED_TRACE(form.declaration + (bigEndian ? " big-endian" : " little-endian") +
+                         (form.mark ? " with mark" : ""));
+            const RunResult run = CheckDocument(
+                Utf16((form.mark ? "\xEF\xBB\xBF" : "") + form.declaration + text, bigEndian));
+            EXPECT_EQ(Outcome(run), Outcome(twin));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, Utf16Project,
+    testing::Values(Utf16Case{"Checked",
+                              Project(Layer("Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xAC",
+                                            Video("0h 00m 01s 000", "0h 00m 02s 000")) +
+                                      "\r\n" + Layer("Two\rlines\r\nand\nmore")) +
+                                  "\r",
+                              true},
+                    Utf16Case{"NotWellFormedOnTheFourthLine",
+                              "<kestrovadocument2>\n<multilayer>\r\n<layer>\r</multilayer>\n",
+                              false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A UTF-8 byte-order mark means UTF-8 even under the plain declaration, which without one makes
+// the bytes ISO-8859-1.
+TEST(MalformedBytes, Utf8ByteOrderMarkMeansUtf8UnderThePlainDeclaration) {
+    const std::string layers = Project(Layer("Caf\xC3\xA9"));
+    const RunResult marked =
+        CheckDocument("\xEF\xBB\xBF" + std::string(kPlainDeclaration) + layers);
+    const RunResult declared =
+        CheckDocument("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + layers);
+    ASSERT_EQ(marked.result->status, CheckStatus::NoErrors) << MessageText(*marked.result);
+    EXPECT_EQ(Outcome(marked), Outcome(declared));
+    EXPECT_NE(marked.report.find(" 1: \tCaf\xC3\xA9\r\n"), std::string::npos) << marked.report;
+}
+
+// UTF-32, UCS-4 and EBCDIC are not read: the run stops naming the encoding.
+TEST(MalformedBytes, EncodingsThatAreNotReadStopTheRunNamingThem) {
+    const std::string text = "<?xml version=\"1.0\"?>" + Project(Layer("L"));
+    std::string utf32Big;
+    std::string utf32Little;
+    for (const char c : text) {
+        utf32Big += std::string(3, '\0') + c;
+        utf32Little += c + std::string(3, '\0');
+    }
+    const std::string ebcdic = "\x4C\x6F\xA7\x94\x93\x40\xA5\x85\x99\xA2\x89\x96\x95";
+    struct Case {
+        std::string bytes;
+        const char* encoding;
+    };
+    for (const Case& c :
+         {Case{std::string("\0\0\xFE\xFF", 4) + utf32Big, "UTF-32"},
+          Case{"\xFF\xFE" + std::string(2, '\0') + utf32Little, "UTF-32"}, Case{utf32Big, "UTF-32"},
+          Case{utf32Little, "UTF-32"}, Case{ebcdic, "EBCDIC"}}) {
+        SCOPED_TRACE(c.encoding);
+        const RunResult run = CheckDocument(c.bytes);
+        ASSERT_EQ(run.result->status, CheckStatus::Stopped);
+        EXPECT_NE(MessageText(*run.result).find(std::string("written in ") + c.encoding),
+                  std::string::npos)
+            << MessageText(*run.result);
     }
 }
 
