@@ -4,6 +4,7 @@
 #   build-windows/kpjcheck.exe
 #   build-windows/kestrova-checker.exe
 #   build-windows/kestrova-checker-<version>-windows-x64.zip
+#   build-windows/kestrova-checker-<version>-setup.exe (made by NSIS from windows/setup.nsi)
 # libxml2 is built from Debian's own source package and GoogleTest from /usr/src/googletest,
 # both for x86_64-w64-mingw32 and kept in build-windows/deps, so a second run only rebuilds the
 # checker.
@@ -32,7 +33,7 @@ install_packages() {
   local packages=(
     cmake ninja-build make pkg-config dpkg-dev zip
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-    wine wine64
+    wine wine64 nsis
     libgtest-dev libgmock-dev nlohmann-json3-dev
     xvfb openbox cups-daemon cups-client printer-driver-cups-pdf poppler-utils python3 x11-apps
   )
@@ -138,7 +139,7 @@ build_checker() {
 # Every DLL the programs import must be one that Windows itself ships.
 check_imports() {
   local exe dll bad=0
-  for exe in "$out"/*.exe; do
+  for exe in "$out/kpjcheck.exe" "$out/kestrova-checker.exe"; do
     while read -r dll; do
       case "${dll,,}" in
       kernel32.dll | msvcrt.dll | advapi32.dll | user32.dll | shell32.dll | ucrtbase.dll) ;;
@@ -166,6 +167,17 @@ pack_release() {
   sed -e "s/@VERSION@/$version/" -e 's/$/\r/' "$source_dir/windows/README.txt" >"$staging/README.txt"
   (cd "$staging" && zip -q -X "$archive" kestrova-checker.exe kpjcheck.exe README.txt)
   step "wrote $archive"
+  make_setup "$version" "$staging"
+}
+
+# The setup program installs the same three files as the archive holds.
+make_setup() {
+  local version=$1 staging=$2 setup
+  setup=$out/kestrova-checker-$version-setup.exe
+  rm -f "$setup"
+  quiet makensis -V2 -WX -DVERSION="$version" -DSTAGING="$staging" -DOUTFILE="$setup" \
+    "$source_dir/windows/setup.nsi"
+  step "wrote $setup"
 }
 
 install_packages
