@@ -20,27 +20,14 @@ finish() {
 }
 trap finish EXIT
 
-mkfifo "$scratch/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 &
-pids+=($!)
-read -r -t 20 number <"$scratch/display"
-export DISPLAY=:$number QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$scratch
+source scripts/picture-display.sh
+start_display
+export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$scratch
 unset WAYLAND_DISPLAY
-openbox >/dev/null 2>&1 &
-pids+=($!)
 
 # The example in a folder of its own, as a user's project would be (the working copy goes there).
 mkdir -p "$scratch/Movies"
 cp examples/rough-cut.kpj "$scratch/Movies/"
 "$program" "$scratch/Movies/rough-cut.kpj" >/dev/null 2>&1 &
 pids+=($!)
-title="Kestrova Timeline Checker"
-for _ in $(seq 100); do
-  xwd -silent -frame -name "$title" -out "$scratch/picture.xwd" 2>/dev/null && break
-  sleep 0.2
-done
-sleep 1 # let it finish drawing
-xwd -silent -frame -name "$title" -out "$scratch/picture.xwd"
-mkdir -p doc/images
-python3 scripts/xwd-to-png.py "$scratch/picture.xwd" doc/images/linux-window.png
-echo "wrote doc/images/linux-window.png"
+take_picture "Kestrova Timeline Checker" doc/images/linux-window.png -frame

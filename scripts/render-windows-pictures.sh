@@ -27,35 +27,15 @@ finish() {
 }
 trap finish EXIT
 
-mkfifo "$scratch/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" >/dev/null 2>&1 &
-pids+=($!)
-read -r -t 20 number <"$scratch/display"
-export DISPLAY=:$number
-openbox >/dev/null 2>&1 &
-pids+=($!)
+source scripts/picture-display.sh
+start_display
 "$wine" wineboot -i >/dev/null 2>&1
 
-# Once the window of that title shows, takes a picture of it as a PNG: the window's own area
-# (menu bar and client area; the caption is the window manager's).
-picture() {
-  local title=$1 png=$2
-  for _ in $(seq 100); do
-    xwd -silent -name "$title" -out "$scratch/picture.xwd" 2>/dev/null && break
-    sleep 0.2
-  done
-  sleep 1 # let it finish drawing
-  xwd -silent -name "$title" -out "$scratch/picture.xwd"
-  python3 scripts/xwd-to-png.py "$scratch/picture.xwd" "$png"
-  echo "wrote $png"
-}
-
-mkdir -p doc/images
 # The example under a path such as a user's own, on drive C: of the prefix.
 mkdir -p "$WINEPREFIX/drive_c/Movies"
 cp examples/rough-cut.kpj "$WINEPREFIX/drive_c/Movies/"
 project='C:\Movies\rough-cut.kpj'
 "$wine" "$out/kestrova-checker.exe" "$project" >/dev/null 2>&1 &
-picture "Kestrova Timeline Checker" doc/images/windows-window.png
+take_picture "Kestrova Timeline Checker" doc/images/windows-window.png
 "$wine" "$out/tests/app/win32/post_command.exe" 1003 # Help > About
-picture "About Kestrova Checker" doc/images/windows-about.png
+take_picture "About Kestrova Checker" doc/images/windows-about.png
