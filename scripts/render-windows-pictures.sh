@@ -14,6 +14,9 @@ command -v xwd >/dev/null || { echo "needs xwd (x11-apps, from scripts/build-win
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/kestrova-pictures.XXXXXX")
 export WINEPREFIX=$scratch/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+# Wine makes a folder of its own under the temporary folder; this one goes with the scratch.
+mkdir -p "$scratch/tmp"
+export TMPDIR=$scratch/tmp
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 PATH=$PATH:$(dirname "$wine")
 pids=()

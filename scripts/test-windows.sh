@@ -32,6 +32,9 @@ fi
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/kestrova-wine.XXXXXX")
 export WINEPREFIX=$scratch/prefix WINEARCH=win64 WINEDEBUG=-all
+# Wine makes a folder of its own under the temporary folder; this one goes with the scratch.
+mkdir -p "$scratch/tmp"
+export TMPDIR=$scratch/tmp
 # No Mono or Gecko: nothing here needs them, and their installers would ask. No menu builder:
 # it would copy the prefix's Start menu and file types into the user's desktop menus.
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
