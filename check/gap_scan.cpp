@@ -19,6 +19,7 @@ public:
     SteadyTimeline(const std::vector<VisualItem>& items, Millis carriedStart, Millis carriedEnd) {
         starts_.reserve(items.size());
         std::vector<Span> spans;
+        spans.reserve(items.size());
         for (const VisualItem& item : items) {
             carriedStart = item.hasStart ? item.start : carriedStart;
             carriedEnd = item.hasEnd ? item.end : carriedEnd;
@@ -52,6 +53,7 @@ public:
 
 private:
     void mergeTouching(std::vector<Span>& spans) {
+        covered_.reserve(spans.size());
         std::sort(spans.begin(), spans.end(),
                   [](const Span& a, const Span& b) { return a.start < b.start; });
         for (const Span& span : spans) {

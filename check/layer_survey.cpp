@@ -21,6 +21,7 @@ class LayerSurvey {
 public:
     LayerSurvey(CheckRunState& state, Findings& findings) : state_(state), findings_(findings) {}
 
+    void reserveVisualItems(std::size_t count) { visualItems_.reserve(count); }
     std::vector<VisualItem> takeVisualItems() { return std::move(visualItems_); }
 
     void surveyLayer(const XmlNode& layer) {
@@ -121,6 +122,9 @@ std::vector<VisualItem> SurveyLayers(const XmlDocument& document, CheckRunState&
     state.timelineEnd = 0;
     state.layerNumber = 0;
     LayerSurvey survey(state, findings);
+    // Taken at once, so that the list is never moved as it grows: the visual items are some of
+    // the items.
+    survey.reserveVisualItems(document.itemCount());
     for (const XmlNode node : multilayer.childNodes()) {
         if (node.nodeName() == element::kLayer)
             survey.surveyLayer(node);

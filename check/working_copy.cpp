@@ -272,6 +272,8 @@ WorkingCopy MakeWorkingCopy(const std::filesystem::path& projectFile,
                             const std::filesystem::path& folder, RandomSource& random,
                             CopyListener* listener) {
     InputFile input = OpenProject(projectFile);
+    if (listener != nullptr)
+        listener->projectOpened(input.sizeAtOpening());
     CopyWriter writer(CreateWorkingCopyFile(folder, random), random);
     const auto buffer = std::make_unique_for_overwrite<char[]>(kCopyChunkSize);
     std::string rewritten;

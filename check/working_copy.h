@@ -6,6 +6,7 @@
 #include "check/file_access.h"
 #include "check/random_source.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -44,6 +45,8 @@ std::string NextCandidateName(RandomSource& random);
 class CopyListener {
 public:
     virtual ~CopyListener() = default;
+    // The project's size when it was opened, told before its first bytes.
+    virtual void projectOpened(std::uint64_t /*size*/) {}
     virtual void copied(std::string_view bytes) = 0;
     // Whether more of the copy is wanted. Once it is not (the parser has given up on the
     // document), the copy ends where it is.

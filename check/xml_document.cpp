@@ -165,7 +165,10 @@ private:
 // parser stopped, and the failure rethrown once the parser has returned.
 class ParseSession {
 public:
-    explicit ParseSession(xmlParserCtxtPtr parser) : parser_(parser) {}
+    // `projectSize` is read once the document element starts, when the parser has taken the
+    // project's first bytes.
+    ParseSession(xmlParserCtxtPtr parser, const std::uint64_t& projectSize)
+        : parser_(parser), projectSize_(projectSize) {}
     // A declaration met once the allowance is spent looks its entity up again to keep its raw
     // value with it, and so hands that value to the empty entity, which libxml2 never frees.
     ~ParseSession() { xmlFree(refused_.orig); }
@@ -205,6 +208,8 @@ public:
             if (++depth_ > kDeepestNesting)
                 throw DocumentProblem("its elements are nested deeper than " +
                                       std::to_string(kDeepestNesting) + " levels");
+            if (depth_ == 1)
+                builder_.reserveTexts(projectSize_);
             builder_.startElement(depth_, prefix != nullptr, View(localName));
         });
     }
@@ -321,6 +326,7 @@ private:
     }
 
     xmlParserCtxtPtr parser_;
+    const std::uint64_t& projectSize_;
     DocumentBuilder builder_;
     int depth_ = 0;
     std::size_t allowance_ = kEntityExpansionAllowance;
@@ -562,6 +568,8 @@ void DocumentBuilder::keep(int depth, ElementKind kind) {
     open_[depth] = index;
     keptDepth_ = depth;
     multilayerSeen_ = multilayerSeen_ || kind == ElementKind::Multilayer;
+    if (IsItemKind(kind))
+        ++document_.itemCount_;
     const bool readsText = kind == ElementKind::Name || kind == ElementKind::Scrap ||
                            kind == ElementKind::StartTime || kind == ElementKind::EndTime;
     if (readsText) {
@@ -612,6 +620,18 @@ TextState DocumentBuilder::textState() const {
     return document_.nodes_[open_[gatherDepth_]].textState;
 }
 
+void DocumentBuilder::reserveTexts(std::uint64_t projectSize) {
+    // The kept texts are characters of the project (at most two bytes each once decoded) and
+    // expansions of its entities. Room reserved but never written costs no resident memory.
+    const std::uint64_t bound =
+        std::min<std::uint64_t>(2 * projectSize + kEntityExpansionAllowance, UINT32_MAX);
+    try {
+        document_.texts_.reserve(static_cast<std::size_t>(bound));
+    } catch (const std::bad_alloc&) {
+        // The texts grow as they come instead.
+    }
+}
+
 XmlDocument DocumentBuilder::finish() {
     return std::move(document_);
 }
@@ -650,6 +670,11 @@ DocumentParser::~DocumentParser() {
         changed_.notify_all();
     }
     thread_.join();
+}
+
+void DocumentParser::projectOpened(std::uint64_t size) {
+    const std::lock_guard lock(mutex_);
+    projectSize_ = size;
 }
 
 void DocumentParser::copied(std::string_view bytes) {
@@ -713,7 +738,7 @@ void DocumentParser::parse() {
         &callbacks, nullptr, ReadInput, nullptr, &input, XML_CHAR_ENCODING_NONE));
     if (!parser)
         throw std::bad_alloc();
-    ParseSession session(parser.get());
+    ParseSession session(parser.get(), projectSize_);
     parser->_private = &session;
     input.session = &session;
     xmlCtxtUseOptions(parser.get(), kParseOptions);

@@ -107,6 +107,8 @@ enum class TextState : std::uint8_t { Readable, TooLong, ExpansionsExhausted, Ne
 class XmlDocument {
 public:
     const ParseError& parseError() const { return parseError_; }
+    // How many item elements the document keeps.
+    std::uint32_t itemCount() const { return itemCount_; }
     // The document element when it carries that name, or an empty node.
     XmlNode selectSingleNode(std::string_view name) const;
 
@@ -150,6 +152,7 @@ private:
 
     NodeStore nodes_;
     std::string texts_; // every kept text, one after another; less than 4 GiB
+    std::uint32_t itemCount_ = 0;
     ParseError parseError_;
 };
 
@@ -168,6 +171,9 @@ public:
     void refuseText(TextState why);
     TextState textState() const;
     void setParseError(ParseError error) { document_.parseError_ = std::move(error); }
+    // Takes room for every text a project of that size can keep, so that the texts are never
+    // moved as they grow.
+    void reserveTexts(std::uint64_t projectSize);
     XmlDocument finish();
 
 private:
@@ -196,6 +202,7 @@ public:
     DocumentParser(const DocumentParser&) = delete;
     DocumentParser& operator=(const DocumentParser&) = delete;
 
+    void projectOpened(std::uint64_t size) override;
     void copied(std::string_view bytes) override;
     // False once the parser has ended or given up on the document: the rest of the copy cannot
     // change the outcome.
@@ -223,6 +230,7 @@ private:
     bool inputAbandoned_ = false;
     bool parseEnded_ = false;
     bool inputRefused_ = false;
+    std::uint64_t projectSize_ = 0; // read by the parsing thread once it has taken bytes
 
     XmlDocument document_;
     std::exception_ptr failure_;
