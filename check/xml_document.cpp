@@ -621,10 +621,14 @@ TextState DocumentBuilder::textState() const {
 }
 
 void DocumentBuilder::reserveTexts(std::uint64_t projectSize) {
-    // The kept texts are characters of the project (at most two bytes each once decoded) and
-    // expansions of its entities. Room reserved but never written costs no resident memory.
-    const std::uint64_t bound =
-        std::min<std::uint64_t>(2 * projectSize + kEntityExpansionAllowance, UINT32_MAX);
+    // Only a large project's texts are worth it: a small one's are moved a few times at little
+    // cost. The kept texts are characters of the project, at most two bytes each once decoded;
+    // room reserved but never written costs no resident memory. Entity expansions past the
+    // bound make the texts grow as they come.
+    constexpr std::uint64_t kLargeProject = std::uint64_t{4} << 20;
+    if (projectSize < kLargeProject)
+        return;
+    const std::uint64_t bound = std::min<std::uint64_t>(2 * projectSize, UINT32_MAX);
     try {
         document_.texts_.reserve(static_cast<std::size_t>(bound));
     } catch (const std::bad_alloc&) {
