@@ -25,7 +25,6 @@ enum class CheckStage : std::uint8_t {
     Reading,   // making the working copy and parsing it; no report line yet
     Surveying, // the header and "Layers:" are written; layer lines and warnings follow
     Scanning,  // the layer list and its line break are written; gap lines follow
-    Closing,   // every gap line is written; only the closing line is left
 };
 
 // A layer's line as the report holds it. A layer without a name element repeats the line of the
