@@ -4,12 +4,16 @@
 #include "check/file_access.h"
 #include "check/report_writer.h"
 #include "cli/json_report.h"
+#include "cli/output_format.h"
+#include "cli/report_text_output.h"
 #include "cli/timeline_picture.h"
 #include "kestrova_version.h"
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <streambuf>
@@ -46,18 +50,6 @@ struct ParsedCommandLine {
     Request request = Request::Check;
     Options options;
 };
-
-// Writes the report text with the line breaks a terminal expects, piece by piece, without a
-// second copy of it.
-void WriteWithNewlines(std::ostream& out, std::string_view text) {
-    std::size_t from = 0;
-    for (std::size_t lineBreak = text.find("\r\n"); lineBreak != std::string_view::npos;
-         lineBreak = text.find("\r\n", lineBreak + 2)) {
-        out.write(text.data() + from, static_cast<std::streamsize>(lineBreak - from));
-        from = lineBreak + 1;
-    }
-    out.write(text.data() + from, static_cast<std::streamsize>(text.size() - from));
-}
 
 // Everything written so far has reached the stream's destination.
 bool Delivered(std::ostream& stream) {
@@ -205,17 +197,6 @@ bool WritePicture(const std::string& path, const CheckResult& check, std::ostrea
     return false;
 }
 
-// Writes one file's report (or JSON object) to standard output; false when it did not arrive.
-bool WriteResult(std::ostream& out, const CheckResult& result, bool json) {
-    if (json) {
-        WriteJsonReport(out, result);
-    } else {
-        WriteReport(result, [&out](std::string_view piece) { WriteWithNewlines(out, piece); });
-        out << '\n';
-    }
-    return Delivered(out);
-}
-
 int CheckAll(const Options& options, std::ostream& out, std::ostream& err) {
     if (options.picture && WouldOverwriteProject(*options.picture, options.files.front())) {
         err << "kpjcheck: the picture \"" << *options.picture
@@ -223,23 +204,29 @@ int CheckAll(const Options& options, std::ostream& out, std::ostream& err) {
         err.flush();
         return kNotChecked;
     }
+    const std::unique_ptr<OutputFormat> format = options.json ? MakeJsonFormat() : MakeTextFormat();
+    format->begin(out);
     // One generator for the whole process: its position carries over from file to file.
     UnseededRandom random;
     int status = kAllClean;
     for (const std::string& file : options.files) {
         if (!out)
             return OutputLost(err);
+        const auto started = std::chrono::steady_clock::now();
         const CheckResult result = CheckProject(
             {file, WorkingCopyPlace::ProjectFolder, options.picture.has_value()}, random);
+        const ProjectCheck check{result, std::chrono::steady_clock::now() - started};
         status = std::max(status, ExitStatusOf(result.status));
         if (!WriteMessages(err, result))
             status = kNotChecked;
         if (options.picture && !WritePicture(*options.picture, result, err))
             status = kNotChecked;
-        if (!WriteResult(out, result, options.json))
+        format->write(out, check);
+        if (!Delivered(out))
             return OutputLost(err);
     }
-    return status;
+    format->finish(out);
+    return Delivered(out) ? status : OutputLost(err);
 }
 
 } // namespace
