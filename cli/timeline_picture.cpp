@@ -1,6 +1,9 @@
 #include "cli/timeline_picture.h"
 
+#include "cli/picture_text.h"
+#include "cli/svg_writer.h"
 #include "cli/text_safety.h"
+#include "cli/timeline_layout.h"
 
 #include <algorithm>
 #include <array>
@@ -23,26 +26,6 @@ std::string TimeOrUnknown(Millis count) {
     }
 }
 
-// Layout, in pixels. The time axis has one pixel column per plotted step of time; everything
-// narrower than a column is merged into the column, so the picture's size depends on its
-// rows and columns, not on the number of items.
-constexpr int kWidth = 1200;
-constexpr int kPlotLeft = 250;
-constexpr int kPlotWidth = 920;
-constexpr int kRowsTop = 130;
-constexpr int kRowHeight = 26;
-constexpr int kBottomMargin = 16;
-constexpr std::int64_t kMaxRows = 100;
-// A bar at least this wide shows where it starts, so that touching items stay apart.
-constexpr std::int64_t kMinSeparatedColumns = 4;
-constexpr std::size_t kMaxTitledWarnings = 1000;
-// Row labels end this far left of the plot, so that no bar is drawn over them.
-constexpr double kLabelRightEdge = kPlotLeft - 8;
-constexpr double kNameLabelLeft = 60;
-constexpr double kGroupLabelLeft = 16;
-constexpr std::size_t kHeaderCharacters = 120;
-constexpr std::size_t kMessageCharacters = 140;
-
 // Okabe-Ito colours, told apart with every common kind of colour blindness: visual items in
 // blues and bluish green, audio and filter in orange and vermillion, gaps in reddish purple.
 constexpr const char* kStyle =
@@ -64,359 +47,6 @@ constexpr const char* kStyle =
     ".negative{fill:#FFF;stroke:#000;stroke-width:1.5}"
     ".backwards{stroke:#000;stroke-width:1.5;stroke-dasharray:3 2}"
     ".box{fill:#FFF4EE;stroke:#D55E00;stroke-width:2}";
-
-// What a bar is painted as, in drawing order within its lane.
-enum Paint { kScrappedVisual, kEffect, kPicture, kVideo, kScrappedOther, kAudio, kFilter };
-constexpr int kPaintCount = 7;
-constexpr std::array<const char*, kPaintCount> kPaintClass = {
-    "scrappedvisual", "effect", "picture", "video", "scrappedother", "audio", "filter"};
-
-bool IsVisualPaint(int paint) {
-    return paint <= kVideo;
-}
-
-Paint PaintOf(ItemKind kind, bool scrapped) {
-    switch (kind) {
-    case ItemKind::Effect:
-        return scrapped ? kScrappedVisual : kEffect;
-    case ItemKind::Bitmap:
-        return scrapped ? kScrappedVisual : kPicture;
-    case ItemKind::Video:
-        return scrapped ? kScrappedVisual : kVideo;
-    case ItemKind::Audio:
-        return scrapped ? kScrappedOther : kAudio;
-    default:
-        return scrapped ? kScrappedOther : kFilter;
-    }
-}
-
-// How wide a text is drawn, estimated for the picture's 12-pixel font, in 1/2048 of its size:
-// for ASCII the advance widths of DejaVu Sans, the widest of the fonts the style names; for
-// other characters the width of a whole em (more for pictographs, nothing for combining marks),
-// which no letter of those fonts exceeds by much. An estimate errs on the wide side, so that a
-// label fitted by it stays clear of the bars.
-constexpr std::array<std::uint16_t, 95> kAsciiAdvance = {
-    651,  821,  942,  1716, 1303, 1946, 1597, 563,  799,  799,  1024, 1716, 651,  739,  651,  690,
-    1303, 1303, 1303, 1303, 1303, 1303, 1303, 1303, 1303, 1303, 690,  690,  1716, 1716, 1716, 1087,
-    2048, 1401, 1405, 1430, 1577, 1294, 1178, 1587, 1540, 604,  604,  1343, 1141, 1767, 1532, 1612,
-    1235, 1612, 1423, 1300, 1251, 1499, 1401, 2025, 1403, 1251, 1403, 799,  690,  799,  1716, 1024,
-    1024, 1255, 1300, 1126, 1300, 1260, 721,  1300, 1298, 569,  569,  1186, 569,  1995, 1298, 1253,
-    1300, 1300, 842,  1067, 803,  1298, 1212, 1675, 1212, 1212, 1075, 1303, 690,  1303, 1716};
-constexpr double kFontPixels = 12;
-constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
-
-// The length of the UTF-8 sequence that starts at `at` (1 for a byte that starts none) and
-// the character it holds.
-std::pair<std::size_t, char32_t> CharacterAt(std::string_view text, std::size_t at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    if (length == 1 || at + length > text.size())
-        return {1, lead};
-    char32_t code = lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i)
-        code = code << 6 | (static_cast<unsigned char>(text[at + i]) & 0x3F);
-    return {length, code};
-}
-
-double CharacterWidth(char32_t code) {
-    if (code >= 0x20 && code <= 0x7E)
-        return kAsciiAdvance[code - 0x20] * kFontPixels / 2048;
-    if (code >= 0x300 && code <= 0x36F)
-        return 0;
-    return code >= 0x1F000 ? 1.25 * kFontPixels : kFontPixels;
-}
-
-double TextWidth(std::string_view text) {
-    double width = 0;
-    for (std::size_t at = 0; at < text.size();) {
-        const auto [length, code] = CharacterAt(text, at);
-        width += CharacterWidth(code);
-        at += length;
-    }
-    return width;
-}
-
-// The text as it fits into `room` pixels: whole, or cut between two characters and ended with
-// an ellipsis.
-std::string Fitted(std::string_view text, double room) {
-    if (TextWidth(text) <= room)
-        return std::string(text);
-    double used = TextWidth(kEllipsis);
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const auto [length, code] = CharacterAt(text, at);
-        if (used + CharacterWidth(code) > room)
-            break;
-        used += CharacterWidth(code);
-        at += length;
-    }
-    return std::string(text.substr(0, at)) + std::string(kEllipsis);
-}
-
-// "12,345"
-std::string Grouped(std::uint64_t number) {
-    std::string digits = std::to_string(number);
-    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3)
-        digits.insert(static_cast<std::size_t>(at), ",");
-    return digits;
-}
-
-std::string Counted(std::uint64_t number, const std::string& one, const std::string& many) {
-    return Grouped(number) + " " + (number == 1 ? one : many);
-}
-
-// A pixel coordinate with one decimal at most.
-std::string Px(double value) {
-    const auto tenths = static_cast<std::int64_t>(std::llround(value * 10));
-    std::string text = std::to_string(tenths / 10);
-    if (tenths % 10 != 0) {
-        if (tenths < 0 && tenths / 10 == 0)
-            text = "-0";
-        text += "." + std::to_string(std::llabs(tenths % 10));
-    }
-    return text;
-}
-
-// A tick's time, as short as it can be said: "0", "30s", "1m 30s", "1h 15m", "2.5s".
-std::string TickText(std::int64_t ms) {
-    if (ms == 0)
-        return "0";
-    std::string text = ms < 0 ? "-" : "";
-    ms = std::llabs(ms);
-    const std::int64_t hours = ms / 3'600'000;
-    const std::int64_t minutes = ms / 60'000 % 60;
-    const std::int64_t seconds = ms / 1000 % 60;
-    const std::int64_t millis = ms % 1000;
-    std::vector<std::string> parts;
-    if (hours != 0)
-        parts.push_back(std::to_string(hours) + "h");
-    if (minutes != 0)
-        parts.push_back(std::to_string(minutes) + "m");
-    if (seconds != 0 || millis != 0) {
-        std::string secondsText = std::to_string(seconds);
-        if (millis != 0) {
-            std::string fraction = std::to_string(1000 + millis).substr(1);
-            fraction.erase(fraction.find_last_not_of('0') + 1);
-            secondsText += "." + fraction;
-        }
-        parts.push_back(secondsText + "s");
-    }
-    for (std::size_t i = 0; i < parts.size(); ++i)
-        text += (i == 0 ? "" : " ") + parts[i];
-    return text;
-}
-
-// The smallest step of a round size that puts at most ten intervals on the axis.
-std::int64_t TickStep(std::int64_t span) {
-    constexpr std::array<std::int64_t, 33> kSteps = {1,
-                                                     2,
-                                                     5,
-                                                     10,
-                                                     20,
-                                                     50,
-                                                     100,
-                                                     200,
-                                                     500,
-                                                     1'000,
-                                                     2'000,
-                                                     5'000,
-                                                     10'000,
-                                                     15'000,
-                                                     30'000,
-                                                     60'000,
-                                                     120'000,
-                                                     300'000,
-                                                     600'000,
-                                                     900'000,
-                                                     1'800'000,
-                                                     3'600'000,
-                                                     7'200'000,
-                                                     10'800'000,
-                                                     21'600'000,
-                                                     43'200'000,
-                                                     86'400'000,
-                                                     172'800'000,
-                                                     432'000'000,
-                                                     864'000'000,
-                                                     1'728'000'000,
-                                                     4'320'000'000,
-                                                     8'640'000'000};
-    for (const std::int64_t step : kSteps)
-        if (span / step <= 10)
-            return step;
-    return kSteps.back();
-}
-
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
-    return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
-}
-
-// Milliseconds to pixels: time `first` at the left edge of the plot, `last` at its right edge.
-class TimeScale {
-public:
-    TimeScale(std::int64_t first, std::int64_t last) : first_(first), span_(last - first) {}
-
-    std::int64_t first() const { return first_; }
-    std::int64_t last() const { return first_ + span_; }
-    std::int64_t span() const { return span_; }
-    double x(std::int64_t ms) const {
-        return kPlotLeft +
-               static_cast<double>(ms - first_) * kPlotWidth / static_cast<double>(span_);
-    }
-    // The pixel column that holds the millisecond starting at `ms`.
-    std::int64_t column(std::int64_t ms) const {
-        return std::clamp<std::int64_t>((ms - first_) * kPlotWidth / span_, 0, kPlotWidth - 1);
-    }
-    // The columns that a stretch [from, to) touches; one column at least.
-    std::pair<std::int64_t, std::int64_t> columns(std::int64_t from, std::int64_t to) const {
-        const std::int64_t left = column(from);
-        return {left, std::max(left, to > from ? column(to - 1) : left)};
-    }
-
-private:
-    std::int64_t first_;
-    std::int64_t span_;
-};
-
-TimeScale ScaleOf(const CheckResult& findings) {
-    std::int64_t first = 0;
-    std::int64_t last = findings.timelineEnd.value_or(0);
-    for (const ItemFound& item : findings.items) {
-        first = std::min<std::int64_t>({first, item.start, item.end});
-        last = std::max<std::int64_t>({last, item.start, item.end});
-    }
-    if (last <= first)
-        last = first + 1000;
-    return {first, last};
-}
-
-// Consecutive layers share a row when there are more than kMaxRows of them.
-class RowPlan {
-public:
-    explicit RowPlan(const std::vector<LayerFound>& layers)
-        : layers_(layers),
-          perRow_(std::max<std::int64_t>(
-              1, (static_cast<std::int64_t>(layers.size()) + kMaxRows - 1) / kMaxRows)) {}
-
-    std::int64_t rows() const {
-        return (static_cast<std::int64_t>(layers_.size()) + perRow_ - 1) / perRow_;
-    }
-    std::int64_t layersPerRow() const { return perRow_; }
-    std::int64_t rowOf(std::int64_t layer) const {
-        return std::clamp<std::int64_t>((layer - 1) / perRow_, 0,
-                                        std::max<std::int64_t>(0, rows() - 1));
-    }
-    bool scrapped(std::int64_t layer) const {
-        return layer >= 1 && layer <= static_cast<std::int64_t>(layers_.size()) &&
-               layers_[static_cast<std::size_t>(layer - 1)].scrapped;
-    }
-    int top(std::int64_t row) const { return kRowsTop + static_cast<int>(row) * kRowHeight; }
-
-private:
-    const std::vector<LayerFound>& layers_;
-    std::int64_t perRow_;
-};
-
-// Which pixel columns each paint covers in each row, counted with a difference array so that
-// an item costs the same whatever its width.
-class CoverageRaster {
-public:
-    explicit CoverageRaster(std::int64_t rows)
-        : cells_(static_cast<std::size_t>(rows * kPaintCount * (kPlotWidth + 1)), 0),
-          starts_(static_cast<std::size_t>(rows * kPlotWidth), false) {}
-
-    void add(std::int64_t row, int paint, std::pair<std::int64_t, std::int64_t> columns) {
-        std::int32_t* line = lineOf(row, paint);
-        ++line[columns.first];
-        --line[columns.second + 1];
-        if (columns.second - columns.first + 1 >= kMinSeparatedColumns)
-            starts_[static_cast<std::size_t>(row * kPlotWidth + columns.first)] = true;
-    }
-
-    // Runs of covered columns: [first, last] pairs, in order.
-    std::vector<std::pair<int, int>> runs(std::int64_t row, int paint) const {
-        const std::int32_t* line = lineOf(row, paint);
-        std::vector<std::pair<int, int>> found;
-        std::int64_t depth = 0;
-        for (int column = 0; column < kPlotWidth; ++column) {
-            const bool wasCovered = depth > 0;
-            depth += line[column];
-            if (depth > 0 && !wasCovered)
-                found.push_back({column, column});
-            if (depth > 0)
-                found.back().second = column;
-        }
-        return found;
-    }
-
-    bool startsAt(std::int64_t row, int column) const {
-        return starts_[static_cast<std::size_t>(row * kPlotWidth + column)];
-    }
-
-private:
-    std::int32_t* lineOf(std::int64_t row, int paint) {
-        return cells_.data() + (row * kPaintCount + paint) * (kPlotWidth + 1);
-    }
-    const std::int32_t* lineOf(std::int64_t row, int paint) const {
-        return cells_.data() + (row * kPaintCount + paint) * (kPlotWidth + 1);
-    }
-
-    std::vector<std::int32_t> cells_;
-    std::vector<bool> starts_;
-};
-
-class SvgWriter {
-public:
-    explicit SvgWriter(std::ostream& out) : out_(out) {}
-
-    void begin(int height, const std::string& title) {
-        out_ << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-             << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\""
-             << height << "\" viewBox=\"0 0 " << kWidth << ' ' << height << "\">\n"
-             << "<title>" << XmlEscaped(title) << "</title>\n"
-             << "<style>" << kStyle << "</style>\n"
-             << "<rect width=\"" << kWidth << "\" height=\"" << height << "\" fill=\"#FFF\"/>\n";
-    }
-    void end() { out_ << "</svg>\n"; }
-
-    void text(double x, double y, std::string_view content, std::string_view cssClass = {},
-              std::string_view anchor = {}, std::string_view tooltip = {}) {
-        out_ << "<text x=\"" << Px(x) << "\" y=\"" << Px(y) << '"';
-        if (!cssClass.empty())
-            out_ << " class=\"" << cssClass << '"';
-        if (!anchor.empty())
-            out_ << " text-anchor=\"" << anchor << '"';
-        out_ << '>';
-        if (!tooltip.empty())
-            out_ << "<title>" << XmlEscaped(tooltip) << "</title>";
-        out_ << XmlEscaped(content) << "</text>\n";
-    }
-
-    void rect(double x, double y, double width, double height, std::string_view cssClass,
-              std::string_view tooltip = {}) {
-        out_ << "<rect class=\"" << cssClass << "\" x=\"" << Px(x) << "\" y=\"" << Px(y)
-             << "\" width=\"" << Px(width) << "\" height=\"" << Px(height) << '"';
-        if (tooltip.empty()) {
-            out_ << "/>\n";
-            return;
-        }
-        out_ << "><title>" << XmlEscaped(tooltip) << "</title></rect>\n";
-    }
-
-    void path(std::string_view cssClass, const std::string& data, std::string_view tooltip = {}) {
-        if (data.empty())
-            return;
-        out_ << "<path class=\"" << cssClass << "\" d=\"" << data << '"';
-        if (tooltip.empty()) {
-            out_ << "/>\n";
-            return;
-        }
-        out_ << "><title>" << XmlEscaped(tooltip) << "</title></path>\n";
-    }
-
-private:
-    std::ostream& out_;
-};
 
 std::string LayersSummary(const CheckResult& findings) {
     const auto scrapped = std::count_if(findings.layers.begin(), findings.layers.end(),
@@ -448,8 +78,8 @@ public:
 
     void draw() {
         const int rowsBottom = plan_.top(plan_.rows());
-        svg_.begin(rowsBottom + kBottomMargin + (plan_.rows() == 0 ? kRowHeight : 0),
-                   "Timeline of " + check_.file);
+        svg_.begin(kWidth, rowsBottom + kBottomMargin + (plan_.rows() == 0 ? kRowHeight : 0),
+                   "Timeline of " + check_.file, kStyle);
         header();
         legend();
         rowBackgrounds();
@@ -716,41 +346,6 @@ private:
     CoverageRaster raster_;
 };
 
-// Where the character after the first `count` characters of UTF-8 text starts, or the text's
-// end. A continuation byte never starts a character, so no character is cut there.
-std::size_t CharacterOffset(std::string_view text, std::size_t count) {
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && count-- == 0)
-            return at;
-    }
-    return text.size();
-}
-
-// Splits a message into lines at its line breaks and between words, none longer than `limit`
-// characters; a word longer than a line is cut between two characters.
-std::vector<std::string> MessageLines(const std::string& message, std::size_t limit) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start <= message.size()) {
-        std::size_t end = message.find('\n', start);
-        if (end == std::string::npos)
-            end = message.size();
-        std::string line = message.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        for (std::size_t full; (full = CharacterOffset(line, limit)) < line.size();) {
-            std::size_t cut = line.rfind(' ', full);
-            if (cut == std::string::npos || cut == 0)
-                cut = full;
-            lines.push_back(line.substr(0, cut));
-            line.erase(0, cut == full ? cut : cut + 1);
-        }
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
 // For a project that was not checked: what the report and the message said instead.
 void DrawNotChecked(std::ostream& out, const CheckResult& check) {
     std::vector<std::string> lines;
@@ -771,7 +366,7 @@ void DrawNotChecked(std::ostream& out, const CheckResult& check) {
     const int lineHeight = 20;
     const int boxHeight = 16 + lineHeight * static_cast<int>(lines.size());
     SvgWriter svg(out);
-    svg.begin(boxTop + boxHeight + kBottomMargin, "Timeline of " + check.file);
+    svg.begin(kWidth, boxTop + boxHeight + kBottomMargin, "Timeline of " + check.file, kStyle);
     svg.text(16, 26, Shortened(check.file, kHeaderCharacters), "title", {}, check.file);
     svg.text(16, 48, "No timeline to show.", "note");
     svg.rect(8, boxTop, kWidth - 16, boxHeight, "box");
