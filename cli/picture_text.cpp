@@ -1,5 +1,7 @@
 #include "cli/picture_text.h"
 
+#include "text/utf8.h"
+
 #include <array>
 #include <utility>
 
@@ -20,19 +22,6 @@ constexpr std::array<std::uint16_t, 95> kAsciiAdvance = {
     1300, 1300, 842,  1067, 803,  1298, 1212, 1675, 1212, 1212, 1075, 1303, 690,  1303, 1716};
 constexpr std::string_view kEllipsis = "\xE2\x80\xA6";
 
-// The length of the UTF-8 sequence that starts at `at` (1 for a byte that starts none) and
-// the character it holds.
-std::pair<std::size_t, char32_t> CharacterAt(std::string_view text, std::size_t at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    if (length == 1 || at + length > text.size())
-        return {1, lead};
-    char32_t code = lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i)
-        code = code << 6 | (static_cast<unsigned char>(text[at + i]) & 0x3F);
-    return {length, code};
-}
-
 double CharacterWidth(char32_t code) {
     if (code >= 0x20 && code <= 0x7E)
         return kAsciiAdvance[code - 0x20] * kFontPixels / 2048;
@@ -46,9 +35,9 @@ double CharacterWidth(char32_t code) {
 double TextWidth(std::string_view text) {
     double width = 0;
     for (std::size_t at = 0; at < text.size();) {
-        const auto [length, code] = CharacterAt(text, at);
-        width += CharacterWidth(code);
-        at += length;
+        const text::Utf8Character character = text::Utf8CharacterAt(text, at);
+        width += CharacterWidth(character.code);
+        at += character.bytes;
     }
     return width;
 }
@@ -59,11 +48,11 @@ std::string Fitted(std::string_view text, double room) {
     double used = TextWidth(kEllipsis);
     std::size_t at = 0;
     while (at < text.size()) {
-        const auto [length, code] = CharacterAt(text, at);
-        if (used + CharacterWidth(code) > room)
+        const text::Utf8Character character = text::Utf8CharacterAt(text, at);
+        if (used + CharacterWidth(character.code) > room)
             break;
-        used += CharacterWidth(code);
-        at += length;
+        used += CharacterWidth(character.code);
+        at += character.bytes;
     }
     return std::string(text.substr(0, at)) + std::string(kEllipsis);
 }
@@ -79,20 +68,6 @@ std::string Counted(std::uint64_t number, const std::string& one, const std::str
     return Grouped(number) + " " + (number == 1 ? one : many);
 }
 
-namespace {
-
-// Where the character after the first `count` characters of UTF-8 text starts, or the text's
-// end. A continuation byte never starts a character, so no character is cut there.
-std::size_t CharacterOffset(std::string_view text, std::size_t count) {
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && count-- == 0)
-            return at;
-    }
-    return text.size();
-}
-
-} // namespace
-
 std::vector<std::string> MessageLines(const std::string& message, std::size_t limit) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -103,7 +78,7 @@ std::vector<std::string> MessageLines(const std::string& message, std::size_t li
         std::string line = message.substr(start, end - start);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        for (std::size_t full; (full = CharacterOffset(line, limit)) < line.size();) {
+        for (std::size_t full; (full = text::Utf8OffsetOfCharacter(line, limit)) < line.size();) {
             std::size_t cut = line.rfind(' ', full);
             if (cut == std::string::npos || cut == 0)
                 cut = full;

@@ -1,35 +1,18 @@
 #include "cli/text_safety.h"
 
+#include "text/utf8.h"
+
 namespace kestrova {
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+using text::kReplacementUtf8;
 
-// Length of the well-formed UTF-8 sequence at `at`, or 0 when the bytes there do not form one
-// (overlong forms, surrogates and values above U+10FFFF included).
+// Length of the well-formed UTF-8 sequence at `at`, or 0 when the bytes there do not form one.
+// Each byte of a malformed sequence is replaced on its own, so that no byte of a path given on
+// the command line goes unseen.
 std::size_t SequenceLength(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t i) {
-        return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u;
-    };
-    const unsigned lead = byte(0);
-    const auto continuation = [&](std::size_t i, unsigned low = 0x80, unsigned high = 0xBF) {
-        return byte(i) >= low && byte(i) <= high;
-    };
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        return continuation(1) ? 2 : 0;
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        const unsigned low = lead == 0xE0 ? 0xA0 : 0x80;
-        const unsigned high = lead == 0xED ? 0x9F : 0xBF;
-        return continuation(1, low, high) && continuation(2) ? 3 : 0;
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        const unsigned low = lead == 0xF0 ? 0x90 : 0x80;
-        const unsigned high = lead == 0xF4 ? 0x8F : 0xBF;
-        return continuation(1, low, high) && continuation(2) && continuation(3) ? 4 : 0;
-    }
-    return 0;
+    const text::Utf8Character character = text::Utf8CharacterAt(text, at);
+    return character.wellFormed ? character.bytes : 0;
 }
 
 bool AllowedInXml(std::string_view sequence) {
@@ -52,7 +35,7 @@ std::string ValidUtf8(std::string text) {
     while (at < text.size()) {
         const std::size_t length = SequenceLength(text, at);
         if (length == 0) {
-            valid += kReplacement;
+            valid += kReplacementUtf8;
             ++at;
         } else {
             valid.append(text, at, length);
@@ -68,14 +51,14 @@ std::string XmlEscaped(std::string_view text) {
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t length = SequenceLength(text, at);
         if (length == 0) {
-            escaped += kReplacement;
+            escaped += kReplacementUtf8;
             ++at;
             continue;
         }
         const std::string_view sequence = text.substr(at, length);
         at += length;
         if (!AllowedInXml(sequence))
-            escaped += kReplacement;
+            escaped += kReplacementUtf8;
         else if (sequence == "&")
             escaped += "&amp;";
         else if (sequence == "<")

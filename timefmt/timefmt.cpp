@@ -1,5 +1,7 @@
 #include "timefmt/timefmt.h"
 
+#include "text/utf8.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -33,7 +35,7 @@ std::string Quote(std::string_view text) {
     } else {
         // Cut on a character boundary so that the message stays readable UTF-8.
         std::size_t cut = kQuoteLimit - 3;
-        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+        while (cut > 0 && !text::StartsUtf8Character(text[cut])) {
             --cut;
         }
         quoted.append(text.substr(0, cut));
@@ -63,57 +65,6 @@ std::string Quote(std::string_view text) {
     throw TimeOverflow("the time text " + Quote(text) + " is out of range");
 }
 
-// One character of UTF-8 text: how many bytes it takes and how many 16-bit units it counts
-// for. Positions are counted the way a UTF-16 string holds the text, so a character above
-// U+FFFF counts 2. A malformed sequence counts as one character (as a decoder's replacement
-// character would), covering its lead byte and any continuation bytes that fit it.
-struct TextChar {
-    std::size_t bytes;
-    std::size_t units;
-};
-
-TextChar CharAt(std::string_view text, std::size_t at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    if (lead < 0x80) {
-        return {1, 1};
-    }
-    std::size_t length = 0;
-    unsigned char low = 0x80; // allowed range of the second byte
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) {
-            low = 0xA0; // no overlong forms
-        } else if (lead == 0xED) {
-            high = 0x9F; // no encoded surrogates
-        }
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) {
-            low = 0x90; // no overlong forms
-        } else if (lead == 0xF4) {
-            high = 0x8F; // nothing above U+10FFFF
-        }
-    } else {
-        return {1, 1};
-    }
-    std::size_t taken = 1;
-    for (; taken < length && at + taken < text.size(); ++taken) {
-        const auto next = static_cast<unsigned char>(text[at + taken]);
-        if (next < low || next > high) {
-            break;
-        }
-        low = 0x80;
-        high = 0xBF;
-    }
-    if (taken < length) {
-        return {taken, 1};
-    }
-    return {length, length == 4 ? std::size_t{2} : std::size_t{1}};
-}
-
 // The 16-bit units in text, counting no further than just past limit.
 std::size_t CountUnits(std::string_view text, std::size_t limit) {
     std::size_t units = 0;
@@ -123,9 +74,10 @@ std::size_t CountUnits(std::string_view text, std::size_t limit) {
             ++at;
             ++units;
         } else {
-            const TextChar c = CharAt(text, at);
+            // Positions are counted the way a UTF-16 string holds the text.
+            const text::Utf8Character c = text::Utf8CharacterAt(text, at);
             at += c.bytes;
-            units += c.units;
+            units += c.utf16Units();
         }
     }
     return units;
@@ -408,9 +360,9 @@ Millis ParseTimeText(std::string_view text) {
         std::size_t next = letterAt + 1;
         halfCharFirst = false;
         if (next < rest.size()) {
-            const TextChar separator = CharAt(rest, next);
+            const text::Utf8Character separator = text::Utf8CharacterAt(rest, next);
             next += separator.bytes;
-            halfCharFirst = separator.units == 2;
+            halfCharFirst = separator.utf16Units() == 2;
         }
         rest.remove_prefix(next);
     }
