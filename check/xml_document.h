@@ -139,6 +139,8 @@ private:
         bool hasChildren;
     };
 
+    static_assert(sizeof(Node) == 16);
+
     // The kept nodes in blocks of a fixed size, so that the store grows without moving them.
     class NodeStore {
     public:
