@@ -6,7 +6,7 @@
 #include "cli/output_format.h"
 #include "cli/text_safety.h"
 
-#include <cstdio>
+#include <charconv>
 #include <ostream>
 #include <string>
 
@@ -15,10 +15,12 @@ namespace {
 
 constexpr const char* kSuiteName = "kpjcheck";
 
+// Seconds with three decimals and a decimal point, whatever the locale.
 std::string Seconds(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", seconds);
-    return text;
+    char text[64];
+    const auto written =
+        std::to_chars(text, text + sizeof text, seconds, std::chars_format::fixed, 3);
+    return std::string(text, written.ptr);
 }
 
 class JunitFormat final : public OutputFormat {

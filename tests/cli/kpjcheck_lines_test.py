@@ -152,16 +152,20 @@ class LinesAgainstExpat(unittest.TestCase):
                 self.assertTrue(gap["fromMs"] in (start, end) or start == gap["toMs"]
                                 or end == report["timelineEndMs"], gap)
 
-    def test_gnu_lines_carry_the_json_lines(self):
+    def test_gnu_lines_carry_the_json_lines_and_the_reports_wording(self):
         names = projects()
         reports = [json.loads(line) for line in run(["--json"] + names).splitlines()]
         expected = []
         for report in reports:
+            wording = [line.lstrip("\t") for line in report["report"].split("\r\n")]
             for finding in report["warnings"] + report["gaps"]:
-                expected.append("%s:%d: warning: " % (report["file"], finding["line"]))
-        gnu = [line for line in run(["--format", "gnu"] + names).decode().splitlines()
+                expected.append(("%s:%d" % (report["file"], finding["line"]), wording))
+        gnu = [line.split(": warning: ", 1)
+               for line in run(["--format", "gnu"] + names).decode().splitlines()
                if ": warning: " in line]
-        self.assertEqual([line[:line.index(": warning: ") + 11] for line in gnu], expected)
+        self.assertEqual([place for place, _ in gnu], [place for place, _ in expected])
+        for (_, message), (place, wording) in zip(gnu, expected):
+            self.assertIn(message, wording, place)
 
 
 def main():
