@@ -50,9 +50,10 @@ struct LengthWarning {
 struct GapFound {
     Millis from = 0;
     Millis to = 0;
-    // The project file's line of the item whose end begins the gap; for a gap that no item's
-    // end begins (at the timeline's start), of the item whose start ends it; for a gap that no
-    // item bounds at all, of the item whose end made the timeline's end.
+    // The project file's line of the item whose end begins the gap (of an item that covers
+    // nothing, whose start begins it); for a gap at the timeline's start, of the item whose
+    // start ends it; for a gap that no item bounds at all, of the item whose end made the
+    // timeline's end. Of items that end or start together, the first in the file.
     std::uint32_t fileLine = 0;
 };
 
