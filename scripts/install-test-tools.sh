@@ -6,6 +6,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# npm from Debian where the machine has none (a machine with Node.js from elsewhere has its own).
+if ! command -v npm >/dev/null; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends npm
+fi
+
 sarif_version=5.7.0
 tools=test-tools
 installed="$tools/node_modules/@microsoft/sarif-multitool-linux/package.json"
