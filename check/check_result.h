@@ -34,6 +34,7 @@ struct LayerFound {
     std::string line;
     std::optional<std::string> ownName; // the text of its own name element, if it has one
     bool scrapped = false;
+    std::uint32_t fileLine = 0; // the project file's line of its <layer> start tag
 };
 
 // A zero-length (start == end) or negative-length (start > end) item warning.
@@ -41,6 +42,7 @@ struct LengthWarning {
     std::int64_t layer = 0;
     Millis start = 0;
     Millis end = 0;
+    std::uint32_t fileLine = 0; // the project file's line of its item's start tag
 
     bool negative() const { return start > end; }
 };
@@ -48,6 +50,11 @@ struct LengthWarning {
 struct GapFound {
     Millis from = 0;
     Millis to = 0;
+    // The project file's line of the item whose end begins the gap (of an item that covers
+    // nothing, whose start begins it); for a gap at the timeline's start, of the item whose
+    // start ends it; for a gap that no item bounds at all, of the item whose end made the
+    // timeline's end. Of items that end or start together, the first in the file.
+    std::uint32_t fileLine = 0;
 };
 
 // An item of any kind, on any layer, with the start and end it was judged by (a missing time is

@@ -30,11 +30,11 @@ void Findings::warning(const LengthWarning& found) {
     result_.warnings.push_back(found);
 }
 
-void Findings::gap(Millis from, Millis to) {
+void Findings::gap(const GapFound& found) {
     using namespace report_line;
-    count(kLineBreak.size() + kGapFrom.size() + TimeTextLength(from) + kGapTo.size() +
-          TimeTextLength(to));
-    result_.gaps.push_back({from, to});
+    count(kLineBreak.size() + kGapFrom.size() + TimeTextLength(found.from) + kGapTo.size() +
+          TimeTextLength(found.to));
+    result_.gaps.push_back(found);
 }
 
 void Findings::item(const ItemFound& found) {

@@ -24,7 +24,7 @@ public:
     void layer(LayerFound found);
     // Throws TimeOverflow when a time of the warning cannot be written.
     void warning(const LengthWarning& found);
-    void gap(Millis from, Millis to);
+    void gap(const GapFound& found);
     void reserveGaps(std::size_t count) { result_.gaps.reserve(count); }
     void item(const ItemFound& found);
     // The closing line of a check that found nothing.

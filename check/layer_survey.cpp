@@ -40,7 +40,7 @@ public:
             }
         }
         findings_.layer({state_.layerNumber, state_.layerLine, std::move(ownName),
-                         state_.isScrapped(state_.layerNumber)});
+                         state_.isScrapped(state_.layerNumber), layer.line()});
         // A scrap element may follow the items it scraps, so the layer's items cover the
         // timeline only if the layer is still live at its end.
         if (state_.isScrapped(state_.layerNumber))
@@ -59,6 +59,7 @@ private:
 
     void surveyItem(const XmlNode& item, ItemKind kind) {
         VisualItem read;
+        read.line = item.line();
         for (const XmlNode child : item.childNodes()) {
             const NodeName name = child.nodeName();
             if (name == element::kStartTime) {
@@ -67,22 +68,24 @@ private:
             } else if (name == element::kEndTime) {
                 state_.itemEnd = read.end = ReadTime(child, state_.layerNumber);
                 read.hasEnd = true;
-                if (!state_.isScrapped(state_.layerNumber) && state_.itemEnd > state_.timelineEnd)
+                if (!state_.isScrapped(state_.layerNumber) && state_.itemEnd > state_.timelineEnd) {
                     state_.timelineEnd = state_.itemEnd;
+                    state_.timelineEndLine = read.line;
+                }
             }
         }
         findings_.item({state_.layerNumber, kind, state_.itemStart, state_.itemEnd});
-        checkLength();
+        checkLength(read.line);
         if (CoversTimeline(kind))
             visualItems_.push_back(read);
     }
 
     // An item whose start is not before its end gets a warning.
-    void checkLength() {
+    void checkLength(std::uint32_t line) {
         if (state_.itemStart < state_.itemEnd)
             return;
         try {
-            findings_.warning({state_.layerNumber, state_.itemStart, state_.itemEnd});
+            findings_.warning({state_.layerNumber, state_.itemStart, state_.itemEnd, line});
         } catch (const TimeConversionError& failure) {
             throw DocumentProblem(Where(state_.layerNumber) + ", " + failure.what());
         }

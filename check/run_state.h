@@ -17,6 +17,7 @@ struct VisualItem {
     Millis end = 0;
     bool hasStart = false;
     bool hasEnd = false;
+    std::uint32_t line = 0; // the project file's line of its start tag
 };
 
 struct CheckRunState {
@@ -25,6 +26,7 @@ struct CheckRunState {
     // whose entry was never written, counts as live.
     std::vector<bool> layerScrapped;
     Millis timelineEnd = 0;
+    std::uint32_t timelineEndLine = 0; // the line of the item whose end made timelineEnd
     // The start and end time read last from any item; never reset during the run.
     Millis itemStart = 0;
     Millis itemEnd = 0;

@@ -43,6 +43,17 @@ bool IsItemKind(ElementKind kind) {
     return ItemKindOf(kind).has_value();
 }
 
+// The elements whose text the check reads.
+bool ReadsText(ElementKind kind) {
+    return kind == ElementKind::Name || kind == ElementKind::Scrap ||
+           kind == ElementKind::StartTime || kind == ElementKind::EndTime;
+}
+
+// The elements whose findings name their line.
+bool KeepsLine(ElementKind kind) {
+    return kind == ElementKind::Layer || IsItemKind(kind);
+}
+
 bool IsXmlSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
@@ -210,7 +221,9 @@ public:
                                       std::to_string(kDeepestNesting) + " levels");
             if (depth_ == 1)
                 builder_.reserveTexts(projectSize_);
-            builder_.startElement(depth_, prefix != nullptr, View(localName));
+            // Only layers (depth 3) and items (depth 4) keep their line.
+            const std::uint32_t line = depth_ == 3 || depth_ == 4 ? startTagLine() : 0;
+            builder_.startElement(depth_, prefix != nullptr, View(localName), line);
         });
     }
 
@@ -267,6 +280,24 @@ public:
         }
         allowance_ -= cost;
         return entity;
+    }
+
+    // The line of the start tag just read. The parser stands at its closing ">" or "/>", so
+    // the line breaks between the tag's "<" and there are taken off the parser's line; no "<"
+    // stands inside a start tag, so the last one before is the tag's own, and the parser keeps
+    // a whole start tag in its buffer while reading it. The working copy keeps the project's
+    // line breaks, one LF each, so this is the project's own line.
+    std::uint32_t startTagLine() const {
+        const xmlParserInputPtr input = parser_->input;
+        long line = input->line;
+        for (const xmlChar* at = input->cur; at > input->base;) {
+            --at;
+            if (*at == '<')
+                break;
+            if (*at == '\n')
+                --line;
+        }
+        return static_cast<std::uint32_t>(std::clamp<long>(line, 1, UINT32_MAX));
     }
 
     // The parse has failed for good: what follows in the input cannot change its outcome, so
@@ -472,12 +503,19 @@ XmlNode XmlNode::selectSingleNode(std::string_view name) const {
     return XmlNode();
 }
 
+std::uint32_t XmlNode::line() const {
+    const XmlDocument::Node& node = document_->nodes_[index_];
+    return KeepsLine(node.kind) ? node.line : 0;
+}
+
 NodeName XmlNode::nodeName() const {
     return NodeName(ElementName(document_->nodes_[index_].kind));
 }
 
 std::string XmlNode::text() const {
     const XmlDocument::Node& node = document_->nodes_[index_];
+    if (!ReadsText(node.kind))
+        return {}; // a layer's or an item's text is never kept
     switch (node.textState) {
     case TextState::Readable:
         return document_->texts_.substr(node.textOffset, node.textLength);
@@ -546,15 +584,16 @@ bool DocumentBuilder::keeps(int depth, ElementKind kind) const {
     }
 }
 
-void DocumentBuilder::startElement(int depth, bool prefixed, std::string_view localName) {
+void DocumentBuilder::startElement(int depth, bool prefixed, std::string_view localName,
+                                   std::uint32_t line) {
     if (prefixed)
         return;
     if (const std::optional<ElementKind> kind = ElementKindOf(localName);
         kind && keeps(depth, *kind))
-        keep(depth, *kind);
+        keep(depth, *kind, line);
 }
 
-void DocumentBuilder::keep(int depth, ElementKind kind) {
+void DocumentBuilder::keep(int depth, ElementKind kind, std::uint32_t line) {
     auto& nodes = document_.nodes_;
     const std::uint32_t index = nodes.size();
     XmlDocument::Node& node = nodes.append(kind);
@@ -570,9 +609,9 @@ void DocumentBuilder::keep(int depth, ElementKind kind) {
     multilayerSeen_ = multilayerSeen_ || kind == ElementKind::Multilayer;
     if (IsItemKind(kind))
         ++document_.itemCount_;
-    const bool readsText = kind == ElementKind::Name || kind == ElementKind::Scrap ||
-                           kind == ElementKind::StartTime || kind == ElementKind::EndTime;
-    if (readsText) {
+    if (KeepsLine(kind))
+        node.line = line;
+    if (ReadsText(kind)) {
         if (document_.texts_.size() >= UINT32_MAX - kLongestText)
             throw std::bad_alloc();
         gatherDepth_ = depth;

@@ -63,6 +63,9 @@ public:
     // The first child element of that name, or an empty node.
     XmlNode selectSingleNode(std::string_view name) const;
     NodeName nodeName() const;
+    // The project file's line that holds the start of a layer's or an item's start tag; 0 for
+    // the other elements.
+    std::uint32_t line() const;
     // The text of the node and all its descendants, CDATA and entity expansions included,
     // without the XML white space (space, tab, CR, LF) at either end. Throws DocumentProblem
     // for a text past kLongestText or once expansions pass kEntityExpansionAllowance.
@@ -123,13 +126,20 @@ private:
     // as a million items keep three million of them.
     // Trivial, so that a block of them is allocated without being filled.
     struct Node {
-        std::uint32_t textOffset;
+        // An element whose text is read keeps where its text lies in texts_; a layer or an
+        // item, which reads none, keeps the line of its start tag in the same room.
+        union {
+            std::uint32_t textOffset;
+            std::uint32_t line;
+        };
         std::uint32_t textLength;
         std::uint32_t nextSibling;
         ElementKind kind;
         TextState textState;
         bool hasChildren;
     };
+
+    static_assert(sizeof(Node) == 16);
 
     // The kept nodes in blocks of a fixed size, so that the store grows without moving them.
     class NodeStore {
@@ -161,7 +171,8 @@ class DocumentBuilder {
 public:
     // An element starts at this depth (1 is the document element); when it is one the check
     // reads, it is kept.
-    void startElement(int depth, bool prefixed, std::string_view localName);
+    // `line` is the line of its start tag, for a layer or an item.
+    void startElement(int depth, bool prefixed, std::string_view localName, std::uint32_t line);
     void endElement(int depth);
     // Whether the text of the element open at `depth` belongs to a kept text.
     bool gatheringText() const { return gatherDepth_ != 0; }
@@ -178,7 +189,7 @@ public:
 
 private:
     bool keeps(int depth, ElementKind kind) const;
-    void keep(int depth, ElementKind kind);
+    void keep(int depth, ElementKind kind, std::uint32_t line);
 
     XmlDocument document_;
     static constexpr int kKeptDepth = 5;

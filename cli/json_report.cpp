@@ -37,6 +37,7 @@ Json Layer(const LayerFound& layer) {
     entry["number"] = layer.number;
     entry["name"] = layer.ownName ? Json(ValidUtf8(*layer.ownName)) : Json(nullptr);
     entry["scrapped"] = layer.scrapped;
+    entry["line"] = layer.fileLine;
     return entry;
 }
 
@@ -50,6 +51,7 @@ Json Warning(const LengthWarning& warning) {
         entry["to"] = FormatTime(warning.end);
         entry["toMs"] = warning.end;
     }
+    entry["line"] = warning.fileLine;
     return entry;
 }
 
@@ -59,6 +61,7 @@ Json Gap(const GapFound& gap) {
     entry["to"] = FormatTime(gap.to);
     entry["fromMs"] = gap.from;
     entry["toMs"] = gap.to;
+    entry["line"] = gap.fileLine;
     return entry;
 }
 
@@ -104,7 +107,7 @@ void WriteJsonReport(std::ostream& out, const CheckResult& result) {
         << (result.timelineEnd ? Json(*result.timelineEnd) : Json()).dump();
     const std::string message = MessageText(result);
     out << ",\"message\":" << (message.empty() ? Json() : Json(ValidUtf8(message))).dump();
-    out << "}\n";
+    out << ",\"schemaVersion\":" << kJsonSchemaVersion << "}\n";
 }
 
 } // namespace kestrova

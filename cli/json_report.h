@@ -8,6 +8,10 @@
 
 namespace kestrova {
 
+// The version of the object's layout that doc/kpjcheck-report.schema.json describes: 2 added the
+// project file's line to layers, warnings and gaps.
+inline constexpr int kJsonSchemaVersion = 2;
+
 // kpjcheck's exit status for one file: 0 no errors found, 1 findings, 2 not checked.
 int ExitStatusOf(CheckStatus status);
 

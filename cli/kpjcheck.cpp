@@ -24,22 +24,28 @@ namespace kestrova {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: kpjcheck FILE...\n"
-    "       kpjcheck --json FILE...\n"
-    "       kpjcheck [--json] --svg OUT.svg FILE\n"
+    "Usage: kpjcheck [--format FORMAT] FILE...\n"
+    "       kpjcheck [--format FORMAT] --svg OUT.svg FILE\n"
     "Checks Kestrova project files (*.kpj): lists the timeline's layers, warns about items of\n"
     "zero or negative length and reports every gap in the video layers.\n"
     "\n"
-    "  --json         write one JSON object per file, one per line, instead of the report\n"
-    "  --svg OUT.svg  draw the timeline of FILE, with its gaps marked, into OUT.svg too\n"
-    "  --help         show this help and exit\n"
-    "  --version      show the version and exit\n"
+    "  --format FORMAT  how to write the results (each finding with its line in the file):\n"
+    "                   text    the report, as the window shows it (the default)\n"
+    "                   json    one JSON object per file, one per line\n"
+    "                   sarif   one SARIF 2.1.0 log for all files (code scanning)\n"
+    "                   junit   one JUnit XML report, a testcase per file (Jenkins, GitLab)\n"
+    "                   github  GitHub Actions ::warning and ::error commands\n"
+    "                   gnu     FILE:LINE: warning: MESSAGE lines, as compilers write them\n"
+    "  --json           the same as --format json\n"
+    "  --svg OUT.svg    draw the timeline of FILE, with its gaps marked, into OUT.svg too\n"
+    "  --help           show this help and exit\n"
+    "  --version        show the version and exit\n"
     "\n"
     "Exit status: 0 no errors found, 1 warnings or gaps found, 2 a file could not be checked,\n"
     "or the command line was wrong, or output could not be written.\n";
 
 struct Options {
-    bool json = false;
+    std::string format = "text";
     std::optional<std::string> picture;
     std::vector<std::string> files;
 };
@@ -81,10 +87,32 @@ bool WriteMessages(std::ostream& err, const CheckResult& result) {
     return delivered;
 }
 
+// Reads --json, --format NAME or --format=NAME at `i` (moving past a separate name); returns
+// what is wrong with it, if anything. Naming the format twice is wrong unless both agree.
+std::optional<std::string> ReadFormat(const std::vector<std::string>& arguments, std::size_t& i,
+                                      bool& formatGiven, Options& options) {
+    const std::string& argument = arguments[i];
+    std::string name = "json";
+    if (argument.starts_with("--format="))
+        name = argument.substr(9);
+    else if (argument == "--format" && i + 1 < arguments.size())
+        name = arguments[++i];
+    else if (argument == "--format")
+        return "--format needs one of " + std::string(kFormatNames);
+    if (!MakeFormatNamed(name))
+        return "unknown format '" + name + "'; --format takes one of " + std::string(kFormatNames);
+    if (formatGiven && name != options.format)
+        return "two formats are given: " + options.format + " and " + name;
+    formatGiven = true;
+    options.format = name;
+    return std::nullopt;
+}
+
 std::variant<ParsedCommandLine, std::string> Parse(const std::vector<std::string>& arguments) {
     ParsedCommandLine parsed;
     Options& options = parsed.options;
     bool optionsEnded = false;
+    bool formatGiven = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
@@ -95,8 +123,10 @@ std::variant<ParsedCommandLine, std::string> Parse(const std::vector<std::string
             return ParsedCommandLine{Request::Help, {}};
         } else if (argument == "--version") {
             return ParsedCommandLine{Request::Version, {}};
-        } else if (argument == "--json") {
-            options.json = true;
+        } else if (argument == "--json" || argument == "--format" ||
+                   argument.starts_with("--format=")) {
+            if (std::optional<std::string> problem = ReadFormat(arguments, i, formatGiven, options))
+                return *std::move(problem);
         } else if (argument == "--svg" || argument.starts_with("--svg=")) {
             if (options.picture)
                 return std::string("--svg is given twice");
@@ -204,7 +234,7 @@ int CheckAll(const Options& options, std::ostream& out, std::ostream& err) {
         err.flush();
         return kNotChecked;
     }
-    const std::unique_ptr<OutputFormat> format = options.json ? MakeJsonFormat() : MakeTextFormat();
+    const std::unique_ptr<OutputFormat> format = MakeFormatNamed(options.format);
     format->begin(out);
     // One generator for the whole process: its position carries over from file to file.
     UnseededRandom random;

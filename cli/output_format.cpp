@@ -5,6 +5,7 @@
 #include "cli/report_text_output.h"
 
 #include <ostream>
+#include <utility>
 
 namespace kestrova {
 
@@ -44,6 +45,19 @@ std::unique_ptr<OutputFormat> MakeTextFormat() {
 
 std::unique_ptr<OutputFormat> MakeJsonFormat() {
     return std::make_unique<JsonFormat>();
+}
+
+std::unique_ptr<OutputFormat> MakeFormatNamed(std::string_view name) {
+    using Maker = std::unique_ptr<OutputFormat> (*)();
+    static constexpr std::pair<std::string_view, Maker> kFormats[] = {
+        {"text", MakeTextFormat},   {"json", MakeJsonFormat},     {"sarif", MakeSarifFormat},
+        {"junit", MakeJunitFormat}, {"github", MakeGithubFormat}, {"gnu", MakeGnuFormat},
+    };
+    for (const auto& [formatName, make] : kFormats) {
+        if (formatName == name)
+            return make();
+    }
+    return nullptr;
 }
 
 } // namespace kestrova

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <iosfwd>
 #include <memory>
+#include <string_view>
 
 namespace kestrova {
 
@@ -33,5 +34,18 @@ public:
 std::unique_ptr<OutputFormat> MakeTextFormat();
 // One JSON object per project, one per line.
 std::unique_ptr<OutputFormat> MakeJsonFormat();
+// One SARIF 2.1.0 log for the whole call.
+std::unique_ptr<OutputFormat> MakeSarifFormat();
+// One JUnit XML report for the whole call, a testcase per project.
+std::unique_ptr<OutputFormat> MakeJunitFormat();
+// A GitHub workflow command per finding.
+std::unique_ptr<OutputFormat> MakeGithubFormat();
+// A "file:line: warning: message" line per finding.
+std::unique_ptr<OutputFormat> MakeGnuFormat();
+
+// The names --format takes, as the usage text lists them.
+inline constexpr std::string_view kFormatNames = "text|json|sarif|junit|github|gnu";
+// The format of that name, or none for a name that is not one.
+std::unique_ptr<OutputFormat> MakeFormatNamed(std::string_view name);
 
 } // namespace kestrova

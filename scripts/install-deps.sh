@@ -15,7 +15,7 @@ packages=(
   locales libc-l10n
   librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream xdg-utils
   libfile-mimeinfo-perl libglib2.0-bin shared-mime-info hicolor-icon-theme man-db
-  nlohmann-json3-dev python3-jsonschema
+  nlohmann-json3-dev python3-jsonschema python3-junitparser
 )
 
 missing=()

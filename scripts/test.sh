@@ -4,6 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+bash scripts/install-test-tools.sh
 jobs=$(nproc)
 
 bash scripts/check-format.sh

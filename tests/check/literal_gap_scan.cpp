@@ -60,7 +60,7 @@ void ScanTimelineGapsLiteral(const XmlNode& multilayer, CheckRunState& state, Fi
             }
         });
         coveredTo = gapEnd;
-        findings.gap(gapStart, coveredTo);
+        findings.gap({gapStart, coveredTo});
         state.errorsFound = true;
     }
 }

@@ -128,6 +128,53 @@ XmlNode OnlyLayer(const XmlDocument& document) {
         .selectSingleNode("layer");
 }
 
+// The line of each layer's and item's start tag, in document order, as the check names it.
+std::vector<std::uint32_t> StartTagLines(const XmlDocument& document) {
+    std::vector<std::uint32_t> lines;
+    const XmlNode multilayer =
+        document.selectSingleNode("kestrovadocument2").selectSingleNode("multilayer");
+    for (const XmlNode layer : multilayer.childNodes()) {
+        lines.push_back(layer.line());
+        for (const XmlNode item : layer.childNodes())
+            lines.push_back(item.line());
+    }
+    return lines;
+}
+
+TEST(StartTagLines, areTheLinesOfTheTagsOpeningAngleBracket) {
+    const std::string open = "<kestrovadocument2><multilayer>";
+    const std::string close = "</multilayer></kestrovadocument2>";
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::vector<std::uint32_t> lines; // layers and their children, in document order
+    } cases[] = {
+        {"tags over lines",
+         open + "\n<layer\n  a='1'\n>\n<layeritem_video\n/><name\n/></layer>" + close,
+         {2, 5, 0}},
+        {"line breaks in attribute values and comments",
+         open +
+             "<!--\n\n--><layer a='x\ny'><?p\n?><layeritem_audio\nb=\"\n\"></layeritem_audio>"
+             "</layer>\n<layer/>" +
+             close,
+         {3, 5, 8}},
+        {"CR LF as the working copy writes it",
+         "\r\n" + open +
+             "\r\n<layer>\r\n<layeritem_bitmap/>"
+             "</layer>" +
+             close,
+         {3, 4}},
+        {"past line 65535",
+         open + std::string(69999, '\n') + "<layer><layeritem_effect/></layer>" + close,
+         {70000, 70000}},
+    };
+    for (const auto& c : cases) {
+        const XmlDocument document = DocumentFromBytes(c.bytes);
+        ASSERT_EQ(document.parseError().errorCode, 0) << c.name;
+        EXPECT_EQ(StartTagLines(document), c.lines) << c.name;
+    }
+}
+
 TEST(NodeNames, onlyUnprefixedElementsOfTheNamesReadAreKept) {
     const XmlDocument document = DocumentFromBytes(
         "<kestrovadocument2><multilayer xmlns:k='urn:k'><layer/><!--layer--><?layer x?>"

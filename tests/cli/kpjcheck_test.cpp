@@ -150,7 +150,7 @@ TEST_F(Kpjcheck, headerNamesThePathAsGivenAndTheCopyGoesBesideTheProject) {
 TEST(KpjcheckOptions, helpAndVersionPrintToStandardOutputAndExitZero) {
     const ToolRun help = RunTool({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_THAT(help.out, StartsWith("Usage: kpjcheck FILE..."));
+    EXPECT_THAT(help.out, StartsWith("Usage: kpjcheck [--format FORMAT] FILE..."));
     EXPECT_EQ(help.err, "");
 
     const ToolRun version = RunTool({"--version"});
@@ -161,13 +161,28 @@ TEST(KpjcheckOptions, helpAndVersionPrintToStandardOutputAndExitZero) {
 
 TEST(KpjcheckOptions, missingFileOrUnknownOptionShowsUsageOnStandardErrorAndExitsTwo) {
     const std::string clean = FixturePath("clean_two_layers.kpj");
-    for (const auto& arguments : std::vector<std::vector<std::string>>{
-             {}, {"--frobnicate"}, {"-x", clean}, {clean, "--verbose"}}) {
+    for (const auto& arguments :
+         std::vector<std::vector<std::string>>{{},
+                                               {"--frobnicate"},
+                                               {"-x", clean},
+                                               {clean, "--verbose"},
+                                               {clean, "--format"},
+                                               {"--format", "xml", clean},
+                                               {"--format=", clean},
+                                               {"--json", "--format=sarif", clean},
+                                               {"--format", "gnu", "--format", "github", clean}}) {
         const ToolRun run = RunTool(arguments);
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "") << "no file is checked";
-        EXPECT_THAT(run.err, HasSubstr("Usage: kpjcheck FILE..."));
+        EXPECT_THAT(run.err, HasSubstr("Usage: kpjcheck [--format FORMAT] FILE..."));
     }
+}
+
+TEST(KpjcheckOptions, jsonIsTheShortFormOfFormatJsonAndTextIsTheDefault) {
+    const std::string project = FixturePath("survey_output_order.kpj");
+    EXPECT_EQ(RunTool({"--format", "json", project}).out, RunTool({"--json", project}).out);
+    EXPECT_EQ(RunTool({"--format=json", "--json", project}).out, RunTool({"--json", project}).out);
+    EXPECT_EQ(RunTool({"--format=text", project}).out, RunTool({project}).out);
 }
 
 // ---------------------------------------------------------------------------------------------
