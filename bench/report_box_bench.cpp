@@ -105,7 +105,7 @@ void OpenInWindow(benchmark::State& run) {
     app::main window;
     window.show();
     for (auto _ : run) {
-        window.dlgOpen.setNextFileName(project);
+        window.dlgOpen.setNextFileName(QFile::encodeName(project));
         window.mnuFileOpen_Click();
         window.lstReports->viewport()->repaint();
         QCoreApplication::processEvents();
