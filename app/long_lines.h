@@ -17,9 +17,9 @@
 
 namespace kestrova {
 
-inline constexpr std::size_t kLongLine = 500;
-inline constexpr std::size_t kLongestShownLine = 5000;
-inline constexpr std::size_t kLongLinesShown = 100000;
+inline constexpr std::size_t kLongLine = 100;
+inline constexpr std::size_t kLongestShownLine = 3000;
+inline constexpr std::size_t kLongLinesShown = 30000;
 
 // How much of each line a box shows, line after line from the top of the report.
 class LongLineBudget {
