@@ -19,6 +19,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iterator>
 #include <string>
 
@@ -161,16 +162,34 @@ TEST_F(OpenFromOutside, AFileWhoseNameIsNotUtf8IsCheckedByItsBytes) {
     expected.chop(1);
     expected.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
 
-    main w;
-    w.checkProjectFile(QByteArray::fromStdString(latin1));
-    EXPECT_TRUE(w.messages().shownTexts().empty());
-    EXPECT_EQ(w.reportBox().text(), expected.toStdString());
-    EXPECT_NE(w.reportBox().text().find("Caf\xEF\xBF\xBD.kpj"), std::string::npos);
-    EXPECT_EQ(QDir::current().canonicalPath(), QDir(folder_.path()).canonicalPath());
-    // Qt cannot list a name that is not UTF-8; the file system can.
-    const std::filesystem::path folder(QFile::encodeName(folder_.path()).toStdString());
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1)
-        << "working copy left";
+    // Given as the program's argument, and dropped from a file manager, whose URL escapes the
+    // name's bytes.
+    const auto asArgument = [&](main& w) { w.checkProjectFile(QByteArray::fromStdString(latin1)); };
+    const auto dropped = [&](main& w) {
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        QMimeData data;
+        data.setUrls({QUrl::fromEncoded("file://" +
+                                        QByteArray::fromStdString(latin1).toPercentEncoding("/"))});
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(w.lstReports->viewport(), &enter);
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(w.lstReports->viewport(), &drop);
+        QCoreApplication::processEvents();
+    };
+    for (const auto& given :
+         {std::function<void(main&)>(asArgument), std::function<void(main&)>(dropped)}) {
+        main w;
+        given(w);
+        EXPECT_TRUE(w.messages().shownTexts().empty());
+        EXPECT_EQ(w.reportBox().text(), expected.toStdString());
+        EXPECT_NE(w.reportBox().text().find("Caf\xEF\xBF\xBD.kpj"), std::string::npos);
+        EXPECT_EQ(QDir::current().canonicalPath(), QDir(folder_.path()).canonicalPath());
+        // Qt cannot list a name that is not UTF-8; the file system can.
+        const std::filesystem::path folder(QFile::encodeName(folder_.path()).toStdString());
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1)
+            << "working copy left";
+    }
 }
 
 TEST_F(OpenFromOutside, MissingFileGivesTheCheckRunsMessageAndStopLine) {
