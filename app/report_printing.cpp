@@ -4,6 +4,7 @@
 #include "check/file_access.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace kestrova {
 namespace {
@@ -75,7 +76,31 @@ void AppendPrintedLine(std::vector<std::string>& lines, std::string_view reportL
         lines.push_back(std::string(kPrintIndent, ' ') + piece);
 }
 
+// How many steps of `step` fit into `room`; a step that fits but for rounding counts.
+int StepsThatFit(double room, double step) {
+    if (step <= 0)
+        return 1;
+    return std::max(1, static_cast<int>(std::floor(room / step + 1e-9)));
+}
+
 } // namespace
+
+PageLayout LayOutPage(const PrintSheet& sheet, double advance, double lineSpacing) {
+    const double marginX = sheet.dotsPerInchX * kPageMarginTwips / 1440;
+    const double marginY = sheet.dotsPerInchY * kPageMarginTwips / 1440;
+    const double left = std::max(marginX, sheet.printableLeft);
+    const double top = std::max(marginY, sheet.printableTop);
+    const double right =
+        std::min(sheet.width - marginX, sheet.printableLeft + sheet.printableWidth);
+    const double bottom =
+        std::min(sheet.height - marginY, sheet.printableTop + sheet.printableHeight);
+    PageLayout layout;
+    layout.left = left - sheet.printableLeft;
+    layout.top = top - sheet.printableTop;
+    layout.columns = StepsThatFit(right - left, advance);
+    layout.linesPerPage = StepsThatFit(bottom - top, lineSpacing);
+    return layout;
+}
 
 std::vector<std::string> PrintedLines(const std::string& report, int columns) {
     std::vector<std::string> lines{std::string(), std::string()};

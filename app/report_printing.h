@@ -3,11 +3,11 @@
 // and the messages of a print that cannot be made. Each toolkit only draws the pages.
 //
 // The paper shows two empty lines, then every report line in order, each indented by ten
-// spaces, in bold "Courier New" at 10 points. Only CR LF separates report lines; a lone CR or
-// LF stays inside its line. A line wider than the paper goes on in the next printed lines, with
-// the same indent, broken at a space where there is one. Tabs are expanded to stops every 8
-// columns, counted from the report line's own first character, so the columns line up as they
-// do without the indent.
+// spaces, in bold "Courier New" at 10 points, inside the same margins on every page. Only CR LF
+// separates report lines; a lone CR or LF stays inside its line. A line wider than the paper goes
+// on in the next printed lines, with the same indent, broken at a space where there is one. Tabs
+// are expanded to stops every 8 columns, counted from the report line's own first character, so the
+// columns line up as they do without the indent.
 
 #include "app/shell_seams.h"
 
@@ -30,15 +30,47 @@ inline constexpr int kPrintIndent = 10;
 inline constexpr int kTabWidth = 8;
 // A print of more pages than this shows its progress and can be cancelled.
 inline constexpr int kPagesWithoutProgress = 3;
+// The margin on every side of every page, in twips (half an inch), kept clear of print.
+inline constexpr int kPageMarginTwips = 720;
+
+// A printer's sheet, in the printer's device units.
+struct PrintSheet {
+    double width = 0; // the whole sheet
+    double height = 0;
+    double printableLeft = 0; // the part of it the printer can print on
+    double printableTop = 0;
+    double printableWidth = 0;
+    double printableHeight = 0;
+    double dotsPerInchX = 0;
+    double dotsPerInchY = 0;
+};
+
+// Where the lines of a page go: the top left of the first line, in device units from the top
+// left of the printable area (where a printer's drawing starts), and how many characters fit
+// across and lines down.
+struct PageLayout {
+    double left = 0;
+    double top = 0;
+    int columns = 1;
+    int linesPerPage = 1;
+};
+
+// The page of every print, in every window: kPageMarginTwips clear from each edge of the sheet,
+// or up to the edge of the printable area where that lies further in. `advance` is the width
+// the print font's widest character takes in a line and `lineSpacing` the distance from line to
+// line, both in device units: no character reaches past the right margin and no line below the
+// bottom one.
+PageLayout LayOutPage(const PrintSheet& sheet, double advance, double lineSpacing);
 
 // One print job's pages, drawn by a toolkit in the print font (kPrintFace, bold, kPrintPoints).
 class PrintPages {
 public:
     virtual ~PrintPages() = default;
-    // Characters of the print font across the page, and lines down it.
+    // Characters of the print font across the page, and lines down it, as LayOutPage gives.
     virtual int columns() const = 0;
     virtual int linesPerPage() const = 0;
-    // Draws a line (UTF-8, tabs already expanded) on the given row of the current page.
+    // Draws a line (UTF-8, tabs already expanded) on the given row of the current page, the
+    // first row at the layout's top left.
     virtual void drawLine(int row, std::string_view text) = 0;
     // Starts the next page; false when the printer failed.
     virtual bool newPage() = 0;

@@ -58,6 +58,11 @@ void ShowManyLongLines(benchmark::State& run) {
     ShowInBox(run, LongNamesReport(run.range(0), 200));
 }
 
+// A long layer name that nameless layers repeat: thousands of lines just under the longest shown.
+void ShowRepeatedLongName(benchmark::State& run) {
+    ShowInBox(run, LongNamesReport(4990, static_cast<int>(run.range(0))));
+}
+
 void ReadReport(benchmark::State& run) {
     QPlainTextEdit box;
     app::PlainTextReportBox reportBox(box);
@@ -105,7 +110,7 @@ void OpenInWindow(benchmark::State& run) {
     app::main window;
     window.show();
     for (auto _ : run) {
-        window.dlgOpen.setNextFileName(project);
+        window.dlgOpen.setNextFileName(QFile::encodeName(project));
         window.mnuFileOpen_Click();
         window.lstReports->viewport()->repaint();
         QCoreApplication::processEvents();
@@ -116,6 +121,7 @@ void OpenInWindow(benchmark::State& run) {
 BENCHMARK(ShowReport)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(ShowLongName)->Arg(200000)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
 BENCHMARK(ShowManyLongLines)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK(ShowRepeatedLongName)->Arg(3000)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadReport)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(ReadLongName)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
 BENCHMARK(OpenInWindow)->Arg(100000)->Unit(benchmark::kMillisecond);

@@ -183,7 +183,23 @@ check_printout() {
       return 1
     fi
   done
-  echo "== the window's printout: $pages pages, as expected"
+  # Every page keeps half an inch (36 points) clear on each side, with a little slack for the
+  # glyph boxes pdftotext measures: no line at an edge, no character cut at the right one.
+  if ! pdftotext -bbox "${pdfs[0]}" - | python3 -c '
+import re, sys
+margin, slack, bad = 36, 3, []
+for number, (width, height, words) in enumerate(re.findall(
+        r"<page width=\"([0-9.]+)\" height=\"([0-9.]+)\">(.*?)</page>", sys.stdin.read(), re.S), 1):
+    for box in re.findall(r"xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\"", words):
+        x0, y0, x1, y1 = map(float, box)
+        if min(x0, y0) < margin - slack or x1 > float(width) - margin + slack or y1 > float(height) - margin + slack:
+            bad.append("page %d: a word at %.0f,%.0f-%.0f,%.0f" % (number, x0, y0, x1, y1))
+if bad: print("\n".join(bad[:5]))
+sys.exit(1 if bad else 0)'; then
+    echo "PRINT: the printout crosses its margins"
+    return 1
+  fi
+  echo "== the window's printout: $pages pages, as expected, inside its margins"
 }
 check_printout || failures=$((failures + 1))
 

@@ -3,6 +3,7 @@
 #include "about/qt/about_artwork.h"
 #include "about/qt/dialog_frame.h"
 #include "app/app_info.h"
+#include "app/command_guard.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -104,7 +105,7 @@ void frmAbout::cmdOK_Click() {
 }
 
 void frmAbout::cmdSysInfo_Click() {
-    StartSysInfo(registry_, launcher_, messages_);
+    RunCommand(messages_, [this] { StartSysInfo(registry_, launcher_, messages_); });
 }
 
 void frmAbout::changeEvent(QEvent* event) {

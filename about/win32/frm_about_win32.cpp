@@ -1,6 +1,7 @@
 #include "about/win32/frm_about_win32.h"
 
 #include "about/about_texts.h"
+#include "app/command_guard.h"
 #include "app/win32/resource_ids.h"
 #include "app/win32/wide_text.h"
 
@@ -155,7 +156,7 @@ void DrawRule(HWND dialog, HDC dc) {
                  MulDiv(2, static_cast<int>(dpi), 96), RGB(255, 255, 255));
 }
 
-INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR HandleMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
     switch (message) {
     case WM_INITDIALOG: {
@@ -177,8 +178,10 @@ INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
             EndDialog(dialog, IDOK);
             return TRUE;
         case IDC_CMD_SYS_INFO:
-            StartSysInfo(state->services.registry, state->services.launcher,
-                         state->services.messages);
+            RunCommand(state->services.messages, [state] {
+                StartSysInfo(state->services.registry, state->services.launcher,
+                             state->services.messages);
+            });
             return TRUE;
         }
         return FALSE;
@@ -215,6 +218,16 @@ INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         return TRUE;
     }
     return FALSE;
+}
+
+// No failure unwinds through the dialog manager: a message whose handling failed counts as not
+// handled, and the dialog manager does its default.
+INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return HandleMessage(dialog, message, wParam, lParam);
+    } catch (...) {
+        return FALSE;
+    }
 }
 
 } // namespace

@@ -4,21 +4,20 @@
 
 namespace kestrova::app {
 
-CommandLine ReadCommandLine(const QStringList& arguments) {
+CommandLine ReadCommandLine(const QByteArrayList& arguments) {
     CommandLine line;
     bool optionsEnded = false;
-    for (const QString& argument : arguments) {
-        if (!optionsEnded && argument == QStringLiteral("--")) {
+    for (const QByteArray& argument : arguments) {
+        if (!optionsEnded && argument == "--") {
             optionsEnded = true;
-        } else if (!optionsEnded &&
-                   (argument == QStringLiteral("--help") || argument == QStringLiteral("-h"))) {
+        } else if (!optionsEnded && (argument == "--help" || argument == "-h")) {
             return {CommandLine::Action::ShowHelp, {}, {}};
-        } else if (!optionsEnded && argument == QStringLiteral("--version")) {
+        } else if (!optionsEnded && argument == "--version") {
             return {CommandLine::Action::ShowVersion, {}, {}};
-        } else if (!optionsEnded && argument.startsWith(u'-') && argument.size() > 1) {
+        } else if (!optionsEnded && argument.startsWith('-') && argument.size() > 1) {
             return {CommandLine::Action::Refuse,
                     {},
-                    QStringLiteral("unknown option \"%1\"").arg(argument)};
+                    QStringLiteral("unknown option \"%1\"").arg(QString::fromLocal8Bit(argument))};
         } else if (!line.projectFile.isEmpty()) {
             return {CommandLine::Action::Refuse,
                     {},

@@ -1,9 +1,11 @@
 #pragma once
 // The command line of kestrova-checker: an optional project file to check at start, or a
-// question answered on the terminal (--help, --version).
+// question answered on the terminal (--help, --version). The arguments are the bytes the
+// program was given: a file name keeps them, whatever its encoding.
 
+#include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
-#include <QStringList>
 
 namespace kestrova::app {
 
@@ -15,12 +17,12 @@ struct CommandLine {
         Refuse, // a mistake on the command line; `problem` says which
     };
     Action action = Action::OpenWindow;
-    QString projectFile;
+    QByteArray projectFile; // as given, not decoded
     QString problem;
 };
 
 // Reads the arguments after the program name.
-CommandLine ReadCommandLine(const QStringList& arguments);
+CommandLine ReadCommandLine(const QByteArrayList& arguments);
 
 QString HelpText();
 QString VersionText();

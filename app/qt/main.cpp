@@ -15,10 +15,11 @@
 
 namespace {
 
-QStringList ArgumentsAfterProgram(int argc, char** argv) {
-    QStringList arguments;
+// The arguments as the bytes they are: a file name from an old archive need not be UTF-8.
+QByteArrayList ArgumentsAfterProgram(int argc, char** argv) {
+    QByteArrayList arguments;
     for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+        arguments.append(QByteArray(argv[i]));
     return arguments;
 }
 
@@ -63,9 +64,9 @@ int main(int argc, char** argv) {
                                             .arg(kestrova::kVersionMajor)
                                             .arg(kestrova::kVersionMinor)
                                             .arg(kestrova::kVersionRevision));
-    QStringList arguments = QApplication::arguments();
-    arguments.removeFirst();
-    const kestrova::app::CommandLine line = kestrova::app::ReadCommandLine(arguments);
+    // QApplication has taken its own options out of argv.
+    const kestrova::app::CommandLine line =
+        kestrova::app::ReadCommandLine(ArgumentsAfterProgram(argc, argv));
     if (const std::optional<int> status = AnswerOnTerminal(line))
         return *status;
 

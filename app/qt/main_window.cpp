@@ -2,19 +2,17 @@
 
 #include "about/qt/frm_about.h"
 #include "app/app_info.h"
+#include "app/command_guard.h"
 #include "app/open_command.h"
 #include "app/qt/app_icon.h"
 
 #include <QAction>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextOption>
-
-#include <exception>
 
 namespace kestrova::app {
 namespace {
@@ -25,15 +23,18 @@ constexpr int kClientHeight = 330;
 constexpr int kClientLeft = 248;
 constexpr int kClientTop = 225;
 
-// The project file a drag carries: exactly one local file named *.kpj in any letter case.
-std::optional<QString> DraggedProjectFile(const QMimeData* data) {
+// The project file a drag carries: exactly one local file named *.kpj in any letter case, as
+// the file system's bytes (the URL's escapes undone byte by byte, so a name that is not UTF-8
+// keeps its bytes).
+std::optional<QByteArray> DraggedProjectFile(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls() || data->urls().size() != 1)
         return std::nullopt;
     const QUrl url = data->urls().front();
     if (!url.isLocalFile())
         return std::nullopt;
-    const QString path = url.toLocalFile();
-    if (QFileInfo(path).suffix().compare(QStringLiteral("kpj"), Qt::CaseInsensitive) != 0)
+    const QByteArray path =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    if (!path.toLower().endsWith(".kpj"))
         return std::nullopt;
     return path;
 }
@@ -87,24 +88,11 @@ main::main()
     setGeometry(kClientLeft, kClientTop - menuHeight, kClientWidth, kClientHeight + menuHeight);
 }
 
-template <typename Command> void main::runCommand(Command&& command) {
-    // A command that fails in a way nobody foresaw tells the user and leaves the window and
-    // its report as they are, rather than taking the program down.
-    try {
-        command();
-    } catch (const std::exception& failure) {
-        messages_.showMessage(std::string("The command could not be completed:\r\n") +
-                              failure.what());
-    } catch (...) {
-        messages_.showMessage("The command could not be completed.");
-    }
-}
-
 void main::mnuFileOpen_Click() {
-    runCommand([this] { RunOpenCommand(dlgOpen, messages_, report_, random_); });
+    RunCommand(messages_, [this] { RunOpenCommand(dlgOpen, messages_, report_, random_); });
 }
 
-void main::checkProjectFile(const QString& path) {
+void main::checkProjectFile(const QByteArray& path) {
     dlgOpen.setNextFileName(path);
     mnuFileOpen_Click();
 }
@@ -114,7 +102,7 @@ bool main::takeProjectDrop(QEvent* event) {
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
         return false;
     auto* drop = static_cast<QDropEvent*>(event);
-    const std::optional<QString> project = DraggedProjectFile(drop->mimeData());
+    const std::optional<QByteArray> project = DraggedProjectFile(drop->mimeData());
     if (!project)
         return false;
     drop->acceptProposedAction();
@@ -138,7 +126,7 @@ bool main::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void main::Print_Click() {
-    runCommand([this] {
+    RunCommand(messages_, [this] {
         // The job is named after the project checked last, so it can be told apart in the queue.
         PrintProgressDialog progress(this);
         RunPrintCommand(report_.text(), PrintJobName(dlgOpen.fileName().toStdString()), *printers_,
@@ -147,7 +135,7 @@ void main::Print_Click() {
 }
 
 void main::mnuHelpAbout_Click() {
-    runCommand([this] {
+    RunCommand(messages_, [this] {
         about::frmAbout dialog(this, messages_, *registry_, *launcher_);
         dialog.exec();
     });

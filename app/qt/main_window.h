@@ -39,8 +39,9 @@ public:
     void mnuHelpAbout_Click(); // the About dialog, modal
 
     // One check run of the given project file, as File > Open with the file chosen in the
-    // dialog: from the command line, and for a project file dropped on the window.
-    void checkProjectFile(const QString& path);
+    // dialog: from the command line, and for a project file dropped on the window. The path is
+    // the file system's own bytes, so a name that is not UTF-8 still finds its file.
+    void checkProjectFile(const QByteArray& path);
 
     // The report box as the check run sees it, and the message box of every command.
     ReportBox& reportBox() { return report_; }
@@ -59,7 +60,6 @@ protected:
 
 private:
     bool takeProjectDrop(QEvent* event);
-    template <typename Command> void runCommand(Command&& command);
 
     PlainTextReportBox report_;
     ApplicationMessageBox messages_;

@@ -1,8 +1,14 @@
 #include "app/qt/open_dialog.h"
 
+#include "check/file_access.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+
+#include <filesystem>
+#include <system_error>
 
 namespace kestrova::app {
 
@@ -22,7 +28,7 @@ void OpenDialog::prepare(QFileDialog& dialog) const {
 std::optional<std::string> OpenDialog::chooseProjectFile() {
     ++timesAsked_;
     if (!scripted_.empty()) {
-        const std::optional<QString> answer = scripted_.front();
+        const std::optional<QByteArray> answer = scripted_.front();
         scripted_.pop_front();
         if (!answer) {
             return std::nullopt;
@@ -39,14 +45,20 @@ std::optional<std::string> OpenDialog::chooseProjectFile() {
     if (chosen.isEmpty()) {
         return std::nullopt;
     }
-    return choose(chosen.front());
+    return choose(QFile::encodeName(chosen.front()));
 }
 
-std::optional<std::string> OpenDialog::choose(const QString& path) {
-    const QFileInfo file(path);
-    fileName_ = file.absoluteFilePath();
-    QDir::setCurrent(file.absolutePath());
-    return QDir::toNativeSeparators(fileName_).toStdString();
+// The file is taken by its bytes, so that a name which is not UTF-8 (from an old archive or a
+// share) is checked as it is; the dialog offers it again under its decoded name.
+std::optional<std::string> OpenDialog::choose(const QByteArray& path) {
+    const std::filesystem::path given = PathFromUtf8(std::string_view(path.data(), path.size()));
+    std::error_code error;
+    std::filesystem::path file = std::filesystem::absolute(given, error);
+    file = (error ? given : file).lexically_normal();
+    const std::string bytes = Utf8FromPath(file);
+    fileName_ = QFile::decodeName(QByteArray::fromStdString(bytes));
+    std::filesystem::current_path(file.parent_path(), error); // stays where it was on failure
+    return bytes;
 }
 
 } // namespace kestrova::app

@@ -3,6 +3,7 @@
 
 #include "app/shell_seams.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <deque>
@@ -28,9 +29,10 @@ public:
     // The file chosen last, offered when the dialog next opens; empty before the first choice.
     const QString& fileName() const { return fileName_; }
 
-    // Pre-answers the next showing instead of asking the user: the file is taken as if the
-    // user had chosen it in the dialog, or the dialog counts as cancelled.
-    void setNextFileName(const QString& path) { scripted_.emplace_back(path); }
+    // Pre-answers the next showing instead of asking the user: the file (its path as the file
+    // system's bytes) is taken as if the user had chosen it in the dialog, or the dialog counts
+    // as cancelled.
+    void setNextFileName(const QByteArray& path) { scripted_.emplace_back(path); }
     void setNextCancel() { scripted_.emplace_back(std::nullopt); }
 
     // How many times a file was asked for, pre-answered ones included.
@@ -40,11 +42,11 @@ public:
     void prepare(QFileDialog& dialog) const;
 
 private:
-    std::optional<std::string> choose(const QString& path);
+    std::optional<std::string> choose(const QByteArray& path);
 
     QWidget* owner_;
     QString fileName_;
-    std::deque<std::optional<QString>> scripted_;
+    std::deque<std::optional<QByteArray>> scripted_;
     int timesAsked_ = 0;
 };
 

@@ -27,6 +27,15 @@ QFont PrintFont() {
     return font;
 }
 
+// The width the widest printable ASCII character takes in a line: the step of every character
+// of a fixed-pitch font, and no less than any of a stand-in that is not.
+qreal WidestAdvance(const QFontMetricsF& metrics) {
+    qreal widest = 0;
+    for (char16_t c = u' '; c <= u'~'; ++c)
+        widest = std::max(widest, metrics.horizontalAdvance(QChar(c)));
+    return widest;
+}
+
 bool PrinterInError(const QPrinter& printer) {
     return printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted;
 }
@@ -132,15 +141,25 @@ public:
         const QFontMetricsF metrics(painter_.font(), &printer_);
         ascent_ = metrics.ascent();
         lineStep_ = metrics.lineSpacing();
-        columns_ = static_cast<int>(printer_.width() / metrics.horizontalAdvance(u'M'));
-        linesPerPage_ = static_cast<int>(printer_.height() / lineStep_);
+        const QRectF paper = printer_.paperRect(QPrinter::DevicePixel);
+        const QRectF printable = printer_.pageRect(QPrinter::DevicePixel);
+        PrintSheet sheet;
+        sheet.width = paper.width();
+        sheet.height = paper.height();
+        sheet.printableLeft = printable.left();
+        sheet.printableTop = printable.top();
+        sheet.printableWidth = printable.width();
+        sheet.printableHeight = printable.height();
+        sheet.dotsPerInchX = printer_.logicalDpiX();
+        sheet.dotsPerInchY = printer_.logicalDpiY();
+        layout_ = LayOutPage(sheet, WidestAdvance(metrics), lineStep_);
         return true;
     }
 
-    int columns() const override { return columns_; }
-    int linesPerPage() const override { return linesPerPage_; }
+    int columns() const override { return layout_.columns; }
+    int linesPerPage() const override { return layout_.linesPerPage; }
     void drawLine(int row, std::string_view text) override {
-        painter_.drawText(QPointF(0, row * lineStep_ + ascent_),
+        painter_.drawText(QPointF(layout_.left, layout_.top + row * lineStep_ + ascent_),
                           QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     }
     bool newPage() override { return printer_.newPage(); }
@@ -156,8 +175,7 @@ private:
     QPainter painter_;
     qreal ascent_ = 0;
     qreal lineStep_ = 1;
-    int columns_ = 0;
-    int linesPerPage_ = 1;
+    PageLayout layout_;
 };
 
 // The default printer for one print: a QPrinter, and the CUPS queue it prints on when there is

@@ -1,5 +1,7 @@
 #include "app/qt/report_box.h"
 
+#include "app/long_lines.h"
+
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -123,10 +125,6 @@ std::string DisplayToReport(const QString& display) {
 
 namespace {
 
-// Qt lays out a paragraph in time that grows with the square of its length; a line longer than
-// this is shown cut, with a note, so that any report appears at once.
-constexpr qsizetype kLongestShownLine = 20000;
-
 // A paragraph shown cut keeps its whole display text here, so the report reads back exactly.
 class WholeLine final : public QTextBlockUserData {
 public:
@@ -141,15 +139,12 @@ private:
     QString shown_;
 };
 
-QString ShownPart(const QString& whole) {
-    qsizetype kept = kLongestShownLine;
+QString ShownPart(const QString& whole, qsizetype kept) {
     const QChar last = whole[kept - 1];
     if (last.isHighSurrogate() || last.unicode() == kEscape)
         --kept; // never split a character or an escape
     return whole.left(kept) +
-           QStringLiteral(" \u2026 [line shortened on screen: %1 characters in all; printing "
-                          "prints it whole]")
-               .arg(whole.size());
+           QString::fromStdString(LineCutNote(static_cast<std::size_t>(whole.size())));
 }
 
 struct CutLine {
@@ -163,16 +158,18 @@ QString CutLongLines(const QString& display, std::vector<CutLine>& cut) {
     QString shown;
     qsizetype start = 0;
     int paragraph = 0;
+    LongLineBudget budget;
     for (;;) {
         qsizetype end = display.indexOf(QChar(kParagraphSeparator), start);
         const bool last = end < 0;
         if (last)
             end = display.size();
-        if (end - start > kLongestShownLine) {
+        const auto length = static_cast<std::size_t>(end - start);
+        if (const std::size_t kept = budget.shownLength(length); kept < length) {
             if (cut.empty())
                 shown = display.left(start);
             CutLine line{paragraph, display.mid(start, end - start), {}};
-            line.shown = ShownPart(line.whole);
+            line.shown = ShownPart(line.whole, static_cast<qsizetype>(kept));
             shown += line.shown;
             cut.push_back(std::move(line));
         } else if (!cut.empty()) {

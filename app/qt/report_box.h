@@ -12,8 +12,9 @@
 // document's frame marks U+FDD0 and U+FDD1, and the private-use U+E000 and U+E00D) are kept
 // behind the private-use escape U+E000, so every text comes back exactly as it was set.
 //
-// A line too long to lay out at once is shown cut to its start with a note; the box still
-// gives back the whole line unless the user edits the part that is shown.
+// A line too long to lay out at once is shown cut to its start with a note, by the shell's
+// rule for long lines (app/long_lines.h); the box still gives back the whole line unless the
+// user edits the part that is shown.
 
 #include "app/shell_seams.h"
 

@@ -5,7 +5,9 @@
 #include <winspool.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cwchar>
+#include <iterator>
 #include <vector>
 
 namespace kestrova::win32 {
@@ -83,11 +85,24 @@ PrintFontFit FitPrintFont(HDC printer) {
     HGDIOBJ previous = SelectObject(printer, fit.font);
     TEXTMETRICW metrics{};
     GetTextMetricsW(printer, &metrics);
+    // The step each character takes in a line, which the average width may fall short of: the
+    // widest printable ASCII character's.
+    INT widths['~' - ' ' + 1] = {};
+    int advance = static_cast<int>(metrics.tmAveCharWidth);
+    if (GetCharWidth32W(printer, ' ', '~', widths))
+        advance = *std::max_element(std::begin(widths), std::end(widths));
     SelectObject(printer, previous);
     fit.lineHeight = std::max(1, static_cast<int>(metrics.tmHeight + metrics.tmExternalLeading));
-    fit.columns = std::max(1, GetDeviceCaps(printer, HORZRES) /
-                                  std::max(1, static_cast<int>(metrics.tmAveCharWidth)));
-    fit.linesPerPage = std::max(1, GetDeviceCaps(printer, VERTRES) / fit.lineHeight);
+    PrintSheet sheet;
+    sheet.width = GetDeviceCaps(printer, PHYSICALWIDTH);
+    sheet.height = GetDeviceCaps(printer, PHYSICALHEIGHT);
+    sheet.printableLeft = GetDeviceCaps(printer, PHYSICALOFFSETX);
+    sheet.printableTop = GetDeviceCaps(printer, PHYSICALOFFSETY);
+    sheet.printableWidth = GetDeviceCaps(printer, HORZRES);
+    sheet.printableHeight = GetDeviceCaps(printer, VERTRES);
+    sheet.dotsPerInchX = GetDeviceCaps(printer, LOGPIXELSX);
+    sheet.dotsPerInchY = GetDeviceCaps(printer, LOGPIXELSY);
+    fit.layout = LayOutPage(sheet, advance, fit.lineHeight);
     return fit;
 }
 
@@ -95,8 +110,7 @@ GdiPrintPages::GdiPrintPages(HDC printer) : dc_(printer) {
     const PrintFontFit fit = FitPrintFont(dc_);
     font_ = fit.font;
     lineHeight_ = fit.lineHeight;
-    columns_ = fit.columns;
-    linesPerPage_ = fit.linesPerPage;
+    layout_ = fit.layout;
     previousFont_ = SelectObject(dc_, font_);
     SetBkMode(dc_, TRANSPARENT);
     failed_ = StartPage(dc_) <= 0;
@@ -112,7 +126,9 @@ GdiPrintPages::~GdiPrintPages() {
 
 void GdiPrintPages::drawLine(int row, std::string_view text) {
     const std::wstring line = Wide(text);
-    if (!TextOutW(dc_, 0, row * lineHeight_, line.c_str(), static_cast<int>(line.size())))
+    const int x = static_cast<int>(std::ceil(layout_.left));
+    const int y = static_cast<int>(std::ceil(layout_.top)) + row * lineHeight_;
+    if (!TextOutW(dc_, x, y, line.c_str(), static_cast<int>(line.size())))
         failed_ = true;
 }
 

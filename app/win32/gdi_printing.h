@@ -32,18 +32,17 @@ private:
     std::wstring name_;
 };
 
-// The print font on a printer, and how many of its characters and lines fit the printable
-// area.
+// The print font on a printer, and the page laid out for it (LayOutPage): where the lines go
+// and how many of its characters and lines fit.
 struct PrintFontFit {
     HFONT font = nullptr; // the caller deletes it
     int lineHeight = 1;
-    int columns = 1;
-    int linesPerPage = 1;
+    PageLayout layout;
 };
 PrintFontFit FitPrintFont(HDC printer);
 
 // One print job's pages, in the print font: kPrintFace, bold, kPrintPoints, one line below the
-// other from the top left of the printable area.
+// other inside the page's margins.
 class GdiPrintPages final : public PrintPages {
 public:
     // Takes over the device context, on which StartDoc has succeeded.
@@ -52,8 +51,8 @@ public:
     GdiPrintPages(const GdiPrintPages&) = delete;
     GdiPrintPages& operator=(const GdiPrintPages&) = delete;
 
-    int columns() const override { return columns_; }
-    int linesPerPage() const override { return linesPerPage_; }
+    int columns() const override { return layout_.columns; }
+    int linesPerPage() const override { return layout_.linesPerPage; }
     void drawLine(int row, std::string_view text) override;
     bool newPage() override;
     bool failed() const override { return failed_; }
@@ -65,8 +64,7 @@ private:
     HFONT font_ = nullptr;
     HGDIOBJ previousFont_ = nullptr;
     int lineHeight_ = 1;
-    int columns_ = 1;
-    int linesPerPage_ = 1;
+    PageLayout layout_;
     bool failed_ = false;
     bool ended_ = false;
 };

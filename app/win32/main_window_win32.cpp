@@ -1,6 +1,7 @@
 #include "app/win32/main_window_win32.h"
 
 #include "about/win32/frm_about_win32.h"
+#include "app/command_guard.h"
 #include "app/open_command.h"
 #include "app/win32/print_progress_win32.h"
 #include "app/win32/resource_ids.h"
@@ -111,21 +112,25 @@ void MainWindow::layOut(UINT dpi) {
 
 void MainWindow::mnuFileOpen_Click() {
     HCURSOR previous = SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514))); // IDC_WAIT
-    RunOpenCommand(openDialog_, messages_, *reportBox_, random_);
+    RunCommand(messages_, [this] { RunOpenCommand(openDialog_, messages_, *reportBox_, random_); });
     SetCursor(previous);
 }
 
 void MainWindow::Print_Click() {
-    PrintProgressDialog progress(instance_, window_);
-    if (dialogShown_)
-        progress.onShown(dialogShown_);
-    RunPrintCommand(reportBox_->text(), PrintJobName(Utf8(openDialog_.fileName())), printers_,
-                    messages_, &progress);
+    RunCommand(messages_, [this] {
+        PrintProgressDialog progress(instance_, window_);
+        if (dialogShown_)
+            progress.onShown(dialogShown_);
+        RunPrintCommand(reportBox_->text(), PrintJobName(Utf8(openDialog_.fileName())), printers_,
+                        messages_, &progress);
+    });
 }
 
 void MainWindow::mnuHelpAbout_Click() {
-    about::win32::ShowAboutDialog(instance_, window_,
-                                  {messages_, system_.registry, system_.launcher}, dialogShown_);
+    RunCommand(messages_, [this] {
+        about::win32::ShowAboutDialog(
+            instance_, window_, {messages_, system_.registry, system_.launcher}, dialogShown_);
+    });
 }
 
 void MainWindow::openFile(const std::wstring& path) {
@@ -143,7 +148,13 @@ LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM wParam,
     auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self == nullptr)
         return DefWindowProcW(window, message, wParam, lParam);
-    return self->handleMessage(message, wParam, lParam);
+    // The commands tell the user of their own failures; whatever else fails leaves the message
+    // to the system's handling rather than unwinding through Windows' own frames.
+    try {
+        return self->handleMessage(message, wParam, lParam);
+    } catch (...) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
 }
 
 LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -167,15 +178,16 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_DROPFILES: {
         HDROP drop = reinterpret_cast<HDROP>(wParam);
-        const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
-        std::wstring path(length + 1, L'\0');
-        const UINT copied = DragQueryFileW(drop, 0, path.data(), length + 1);
+        RunCommand(messages_, [this, drop] {
+            const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+            std::wstring path(length + 1, L'\0');
+            path.resize(DragQueryFileW(drop, 0, path.data(), length + 1));
+            if (!path.empty()) {
+                SetForegroundWindow(window_);
+                openFile(path);
+            }
+        });
         DragFinish(drop);
-        path.resize(copied);
-        if (!path.empty()) {
-            SetForegroundWindow(window_);
-            openFile(path);
-        }
         return 0;
     }
     case WM_DPICHANGED: {

@@ -13,12 +13,10 @@ bool HighSurrogate(wchar_t c) {
     return c >= 0xD800 && c <= 0xDBFF;
 }
 
-std::wstring ShownPart(const std::wstring& whole) {
-    std::size_t kept = kLongestShownLine;
+std::wstring ShownPart(const std::wstring& whole, std::size_t kept) {
     if (HighSurrogate(whole[kept - 1]))
         --kept; // never split a character
-    return whole.substr(0, kept) + L" \u2026 [line shortened on screen: " +
-           std::to_wstring(whole.size()) + L" characters in all; printing prints it whole]";
+    return whole.substr(0, kept) + Wide(LineCutNote(whole.size()));
 }
 
 // Calls visit(line) for every line of the text, CR LF being the only line break.
@@ -39,17 +37,19 @@ template <typename Visit> void ForEachLine(std::wstring_view text, Visit visit) 
 
 std::wstring ShownReport(const std::wstring& report, std::vector<CutLine>& cut) {
     cut.clear();
-    bool anyLong = false;
+    bool anyCut = false;
+    LongLineBudget firstPass;
     ForEachLine(report, [&](std::wstring_view line, bool) {
-        anyLong = anyLong || line.size() > kLongestShownLine;
+        anyCut = anyCut || firstPass.shownLength(line.size()) < line.size();
     });
-    if (!anyLong)
+    if (!anyCut)
         return report;
     std::wstring shown;
+    LongLineBudget budget;
     ForEachLine(report, [&](std::wstring_view line, bool last) {
-        if (line.size() > kLongestShownLine) {
+        if (const std::size_t kept = budget.shownLength(line.size()); kept < line.size()) {
             CutLine c{std::wstring(line), {}};
-            c.shown = ShownPart(c.whole);
+            c.shown = ShownPart(c.whole, kept);
             shown += c.shown;
             cut.push_back(std::move(c));
         } else {

@@ -2,13 +2,11 @@
 // The report box lstReports: a multi-line EDIT control holding the report as UTF-16 with CR LF
 // line breaks, the form the control itself uses, so the text goes in and comes back unchanged.
 //
-// An EDIT control lays out a line in time that grows with the square of its length when the
-// line has no space to break at (under Wine 8 a 20,000-character line takes 1.5 s to show and
-// as long again for every key typed into it, a 5,000-character one a tenth of a second); a line
-// longer than kLongestShownLine is therefore shown cut to its start, with a note. The box still
-// gives back the whole line while the user has not edited the part that is shown, so printing and
-// every later read see the exact report.
+// A line too long to lay out at once is shown cut with a note, by the shell's rule for long
+// lines (app/long_lines.h). The box still gives back the whole line while the user has not
+// edited the part that is shown, so printing and every later read see the exact report.
 
+#include "app/long_lines.h"
 #include "app/shell_seams.h"
 
 #include <windows.h>
@@ -18,8 +16,6 @@
 #include <vector>
 
 namespace kestrova::win32 {
-
-inline constexpr std::size_t kLongestShownLine = 5000;
 
 // A report line shown cut: the whole line and what the box shows in its place.
 struct CutLine {

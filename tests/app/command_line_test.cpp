@@ -17,6 +17,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <iterator>
+#include <string>
+
 namespace kestrova::app {
 namespace {
 
@@ -24,9 +30,9 @@ using Action = CommandLine::Action;
 
 TEST(ReadCommandLine, TellsWhatToDoForEachForm) {
     const struct {
-        QStringList arguments;
+        QByteArrayList arguments;
         Action action;
-        QString projectFile;
+        QByteArray projectFile;
     } cases[] = {
         {{}, Action::OpenWindow, {}},
         {{"show.kpj"}, Action::OpenWindow, "show.kpj"},
@@ -37,11 +43,13 @@ TEST(ReadCommandLine, TellsWhatToDoForEachForm) {
         {{"-"}, Action::OpenWindow, "-"},
         {{"--print"}, Action::Refuse, {}},
         {{"a.kpj", "b.kpj"}, Action::Refuse, {}},
+        // A Latin-1 name from an old archive keeps its bytes.
+        {{"Caf\xE9.kpj"}, Action::OpenWindow, "Caf\xE9.kpj"},
     };
     for (const auto& c : cases) {
         const CommandLine line = ReadCommandLine(c.arguments);
-        EXPECT_EQ(line.action, c.action) << c.arguments.join(u' ').toStdString();
-        EXPECT_EQ(line.projectFile, c.projectFile) << c.arguments.join(u' ').toStdString();
+        EXPECT_EQ(line.action, c.action) << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(line.projectFile, c.projectFile) << c.arguments.join(' ').toStdString();
         EXPECT_EQ(line.problem.isEmpty(), c.action != Action::Refuse);
     }
 }
@@ -128,14 +136,66 @@ protected:
 
 TEST_F(OpenFromOutside, FileOnTheCommandLineIsCheckedAsIfChosenInTheDialog) {
     main w;
-    w.checkProjectFile(project());
+    w.checkProjectFile(QFile::encodeName(project()));
     expectCheckedAsIfChosenInTheDialog(w);
+}
+
+// What a program writes to standard output when given these bytes as its one argument.
+std::string OutputForBytes(const std::string& program, const std::string& argument) {
+    std::string output;
+    if (FILE* pipe = popen(("'" + program + "' '" + argument + "'").c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            output.append(buffer, got);
+        pclose(pipe);
+    }
+    return output;
+}
+
+// A name that is not UTF-8 (Latin-1, from an old archive or share) finds its file, and the report
+// shows it as kpjcheck's report does once read as UTF-8.
+TEST_F(OpenFromOutside, AFileWhoseNameIsNotUtf8IsCheckedByItsBytes) {
+    const std::string latin1 = QFile::encodeName(folder_.path()).toStdString() + "/Caf\xE9.kpj";
+    ASSERT_EQ(std::rename(QFile::encodeName(project()).constData(), latin1.c_str()), 0);
+    QString expected = QString::fromUtf8(OutputForBytes(KESTROVA_KPJCHECK, latin1));
+    ASSERT_TRUE(expected.contains(QStringLiteral("Reporting on ")));
+    expected.chop(1);
+    expected.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+
+    // Given as the program's argument, and dropped from a file manager, whose URL escapes the
+    // name's bytes.
+    const auto asArgument = [&](main& w) { w.checkProjectFile(QByteArray::fromStdString(latin1)); };
+    const auto dropped = [&](main& w) {
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        QMimeData data;
+        data.setUrls({QUrl::fromEncoded("file://" +
+                                        QByteArray::fromStdString(latin1).toPercentEncoding("/"))});
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(w.lstReports->viewport(), &enter);
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(w.lstReports->viewport(), &drop);
+        QCoreApplication::processEvents();
+    };
+    for (const auto& given :
+         {std::function<void(main&)>(asArgument), std::function<void(main&)>(dropped)}) {
+        main w;
+        given(w);
+        EXPECT_TRUE(w.messages().shownTexts().empty());
+        EXPECT_EQ(w.reportBox().text(), expected.toStdString());
+        EXPECT_NE(w.reportBox().text().find("Caf\xEF\xBF\xBD.kpj"), std::string::npos);
+        EXPECT_EQ(QDir::current().canonicalPath(), QDir(folder_.path()).canonicalPath());
+        // Qt cannot list a name that is not UTF-8; the file system can.
+        const std::filesystem::path folder(QFile::encodeName(folder_.path()).toStdString());
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1)
+            << "working copy left";
+    }
 }
 
 TEST_F(OpenFromOutside, MissingFileGivesTheCheckRunsMessageAndStopLine) {
     main w;
     w.messages().answerNextWithOk();
-    w.checkProjectFile(folder_.filePath(QStringLiteral("gone/missing.kpj")));
+    w.checkProjectFile(QFile::encodeName(folder_.filePath(QStringLiteral("gone/missing.kpj"))));
     ASSERT_EQ(w.messages().shownTexts().size(), 1u);
     EXPECT_NE(w.messages().shownTexts()[0].find("missing.kpj"), std::string::npos);
     EXPECT_NE(w.reportBox().text().find("\r\nCheck stopped: "), std::string::npos)

@@ -3,6 +3,7 @@
 #include "app/qt/main_window.h"
 
 #include "about/qt/frm_about.h"
+#include "app/command_guard.h"
 #include "check/check_project.h"
 #include "check/report_writer.h"
 #include "gui_test_support.h"
@@ -19,6 +20,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <new>
 
 namespace kestrova::app {
 namespace {
@@ -166,7 +169,7 @@ TEST_F(MainWindowTest, CheckRunInTheWindowGivesTheSameReportAsTheCheckOnItsOwn) 
     const std::string expected = ReportText(checked);
 
     main w;
-    w.dlgOpen.setNextFileName(project("two_layers.kpj"));
+    w.dlgOpen.setNextFileName(QFile::encodeName(project("two_layers.kpj")));
     w.mnuFileOpen->trigger();
     EXPECT_EQ(w.reportBox().text(), expected);
     EXPECT_TRUE(w.messages().shownTexts().empty());
@@ -177,7 +180,7 @@ TEST_F(MainWindowTest, CheckRunInTheWindowGivesTheSameReportAsTheCheckOnItsOwn) 
         << "working copy left behind";
 
     // A second run replaces the report completely.
-    w.dlgOpen.setNextFileName(project("two_layers.kpj"));
+    w.dlgOpen.setNextFileName(QFile::encodeName(project("two_layers.kpj")));
     w.mnuFileOpen->trigger();
     EXPECT_EQ(w.reportBox().text(), expected);
 }
@@ -204,7 +207,7 @@ TEST_F(MainWindowTest, ParseErrorIsShownWhileTheBoxHoldsTheHeader) {
         caption = modal->windowTitle();
         modal->close();
     });
-    w.dlgOpen.setNextFileName(project("not_xml.kpj"));
+    w.dlgOpen.setNextFileName(QFile::encodeName(project("not_xml.kpj")));
     w.mnuFileOpen->trigger();
 
     EXPECT_EQ(boxWhileShown, "\r\nReporting on " + path + "\r\n");
@@ -239,7 +242,7 @@ TEST_F(MainWindowTest, PrintPrintsTheReportAsTheUserEditedIt) {
     main w;
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    w.dlgOpen.setNextFileName(project("two_layers.kpj"));
+    w.dlgOpen.setNextFileName(QFile::encodeName(project("two_layers.kpj")));
     w.mnuFileOpen->trigger();
     w.lstReports->moveCursor(QTextCursor::End);
     QTest::keyClick(w.lstReports, Qt::Key_Return);
@@ -256,6 +259,25 @@ TEST_F(MainWindowTest, PrintPrintsTheReportAsTheUserEditedIt) {
     EXPECT_TRUE(text.indexOf(QStringLiteral("Titles")) <
                 text.indexOf(QStringLiteral("Checked by Ann")));
     EXPECT_EQ(printers.jobName, "Kestrova Checker \xE2\x80\x93 two_layers.kpj");
+}
+
+// Memory runs out while a command lays out its work.
+class MemoryShortPrinters final : public PrinterSource {
+public:
+    std::unique_ptr<Printer> defaultPrinter() override { throw std::bad_alloc(); }
+};
+
+TEST_F(MainWindowTest, ACommandThatRunsOutOfMemorySaysSoAndTheWindowGoesOn) {
+    main w;
+    MemoryShortPrinters printers;
+    w.usePrinters(printers);
+    w.messages().answerNextWithOk(2);
+    w.reportBox().setText("\r\nsomething");
+    w.Print->trigger();
+    w.reportBox().setText("");
+    w.Print->trigger();
+    EXPECT_EQ(w.messages().shownTexts(),
+              (std::vector<std::string>{kNotEnoughMemory, "Nothing to print!"}));
 }
 
 TEST_F(MainWindowTest, HelpAboutShowsAFreshAboutDialogModallyOwnedByTheWindow) {

@@ -104,7 +104,8 @@ TEST_F(OpenDialogTest, RealDialogOffersProjectFilesOnlyAndReturnsTheChosenFile) 
 
 TEST_F(OpenDialogTest, RealDialogListsProjectFilesInAnyLetterCase) {
     OpenDialog dlgOpen(nullptr);
-    dlgOpen.setNextFileName(path("first.kpj")); // opens the next dialog in the test folder
+    dlgOpen.setNextFileName(
+        QFile::encodeName(path("first.kpj"))); // opens the next dialog in the test folder
     ASSERT_TRUE(dlgOpen.chooseProjectFile());
     DialogSettings settings;
     AnswerDialog(settings, path("SHOUTED.KPJ"), true);
@@ -141,7 +142,7 @@ TEST_F(OpenDialogTest, RealDialogOffersTheFileChosenLastTimeAndCancelChangesNoth
 TEST_F(OpenDialogTest, PreAnsweredChoicesActLikeTheDialog) {
     OpenDialog dlgOpen(nullptr);
     dlgOpen.setNextCancel();
-    dlgOpen.setNextFileName(path("first.kpj"));
+    dlgOpen.setNextFileName(QFile::encodeName(path("first.kpj")));
     EXPECT_FALSE(dlgOpen.chooseProjectFile().has_value());
     EXPECT_EQ(QDir::currentPath(), startDirectory_);
     const std::optional<std::string> chosen = dlgOpen.chooseProjectFile();

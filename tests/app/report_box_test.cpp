@@ -2,6 +2,8 @@
 
 #include "app/qt/report_box.h"
 
+#include "app/long_lines.h"
+
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTextBlock>
@@ -86,6 +88,19 @@ TEST(ReportBox, ShowsAVeryLongLineCutButGivesItBackWhole) {
     reportBox.setText("\r\nshort");
     EXPECT_EQ(reportBox.text(), "\r\nshort");
     EXPECT_EQ(box.document()->findBlockByNumber(1).text(), QStringLiteral("short"));
+}
+
+// A long layer name that nameless layers repeat: thousands of lines just under the longest.
+TEST(ReportBox, ShowsThousandsOfLongLinesWithinTheRoomForLongLinesAndGivesThemBackWhole) {
+    std::string report = "\r\nLayers:";
+    for (int i = 1; i <= 3000; ++i)
+        report += "\r\n " + std::to_string(i) + ": \t" + std::string(4990, 'n');
+    QPlainTextEdit box;
+    PlainTextReportBox reportBox(box);
+    reportBox.setText(report);
+    EXPECT_LT(static_cast<std::size_t>(box.document()->characterCount()),
+              kLongLinesShown + 3000 * (kLongLine + LineCutNote(4999).size() + 2));
+    EXPECT_EQ(reportBox.text(), report);
 }
 
 TEST(ReportBox, AppendingLineByLineKeepsEveryEarlierLine) {

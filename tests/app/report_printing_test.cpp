@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kestrova::app {
@@ -130,19 +131,22 @@ TEST_F(PrintToPdf, PrintsTheReportInBoldCourierIndentedByTenCharacters) {
     EXPECT_TRUE(lines[first + 7].trimmed() == QStringLiteral("No errors found"));
 
     // A character of 10-point Courier is 6 points wide; two empty lines and the report's own
-    // empty first line stand above "Reporting on".
+    // empty first line stand above "Reporting on". The lines start half an inch from the
+    // sheet's edges, or at the printable area's where that is further in.
+    const double left = std::max(36.0, page.left());
+    const double top = std::max(36.0, page.top());
     const std::vector<Word> words = FirstPageWords(pdf());
     ASSERT_FALSE(words.empty());
     EXPECT_EQ(words[0].text, QStringLiteral("Reporting"));
-    EXPECT_NEAR(words[0].x - page.left(), 60.0, 1.0);
-    EXPECT_GT(words[0].y - page.top(), 3 * 10.0);
-    EXPECT_LT(words[0].y - page.top(), 4 * 13.0);
+    EXPECT_NEAR(words[0].x - left, 60.0, 1.0);
+    EXPECT_GT(words[0].y - top, 3 * 10.0);
+    EXPECT_LT(words[0].y - top, 4 * 13.0);
     for (const Word& w : words) {
         if (w.text == QStringLiteral("WARNING")) {
-            EXPECT_NEAR(w.x - page.left(), 60.0 + 48.0, 1.0); // the tab reaches column 8
+            EXPECT_NEAR(w.x - left, 60.0 + 48.0, 1.0); // the tab reaches column 8
         }
         if (w.text == QStringLiteral("1:")) {
-            EXPECT_NEAR(w.x - page.left(), 60.0 + 6.0, 1.0);
+            EXPECT_NEAR(w.x - left, 60.0 + 6.0, 1.0);
         }
     }
 
@@ -201,6 +205,57 @@ TEST_F(PrintToPdf, PrintsEveryCharacterOfLinesWiderThanThePage) {
     QString expected = QString::fromStdString(path + "show.kpj" + word + "after");
     expected.remove(QRegularExpression(QStringLiteral("\\s")));
     EXPECT_TRUE(text.contains(expected)) << "a character was lost on paper";
+}
+
+struct PrintedPage {
+    double width = 0;
+    double height = 0;
+    std::vector<QRectF> words; // in points from the sheet's top left
+};
+
+// Every page of a PDF with the boxes of its words, read back with pdftotext.
+std::vector<PrintedPage> PrintedPages(const QString& path) {
+    const QString html = testing::ToolOutput(QStringLiteral("pdftotext"), {"-bbox", path, "-"});
+    static const QRegularExpression item(QString::fromLatin1(
+        R"re(<page width="([0-9.]+)" height="([0-9.]+)">|<word xMin="([0-9.]+)" )re"
+        R"re(yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)")re"));
+    std::vector<PrintedPage> pages;
+    for (auto match = item.globalMatch(html); match.hasNext();) {
+        const auto m = match.next();
+        if (!m.captured(1).isEmpty()) {
+            pages.push_back({m.captured(1).toDouble(), m.captured(2).toDouble(), {}});
+        } else if (!pages.empty()) {
+            pages.back().words.push_back(
+                QRectF(QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()),
+                       QPointF(m.captured(5).toDouble(), m.captured(6).toDouble())));
+        }
+    }
+    return pages;
+}
+
+// On a printer that can print up to the edges of the sheet, as a PDF printer can, every page
+// keeps half an inch clear on each side, and the longest lines end before the right margin.
+TEST_F(PrintToPdf, EveryPageKeepsItsMarginsClear) {
+    std::string report;
+    for (int i = 0; i < 150; ++i)
+        report += "\r\nline " + std::to_string(i) + (i % 10 == 0 ? std::string(300, 'x') : "");
+    auto printer = PdfPrinter(pdf());
+    printer->setFullPage(true);
+    printer->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+    ASSERT_EQ(PrintReport(*printer, report), PrintResult::Printed);
+    const std::vector<PrintedPage> pages = PrintedPages(pdf());
+    ASSERT_GE(pages.size(), 2u);
+    const double margin = 36, slack = 3; // glyph boxes as pdftotext measures them
+    for (std::size_t page = 0; page < pages.size(); ++page) {
+        const PrintedPage& p = pages[page];
+        ASSERT_FALSE(p.words.empty()) << "page " << page + 1;
+        for (const QRectF& word : p.words) {
+            EXPECT_GE(word.left(), margin - slack) << "page " << page + 1;
+            EXPECT_GE(word.top(), margin - slack) << "page " << page + 1;
+            EXPECT_LE(word.right(), p.width - margin + slack) << "page " << page + 1;
+            EXPECT_LE(word.bottom(), p.height - margin + slack) << "page " << page + 1;
+        }
+    }
 }
 
 TEST_F(PrintToPdf, CancelAbortsTheJobAndSaysNothing) {

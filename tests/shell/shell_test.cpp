@@ -113,6 +113,34 @@ private:
     int cancelAt_;
 };
 
+// Every page keeps half an inch clear on each side, or what the printer cannot print on where
+// that is more; characters and lines fit by the font's real steps. A4 at 600 dots per inch.
+TEST(LayOutPage, KeepsTheSameMarginsAndFitsWholeCharactersAndLines) {
+    const double width = 4960, height = 7016, margin = 300;
+    const auto sheet = [&](double edge) {
+        return PrintSheet{width, height, edge, edge, width - 2 * edge, height - 2 * edge, 600, 600};
+    };
+    const struct {
+        const char* name;
+        PrintSheet sheet;
+        double advance;
+        PageLayout expected;
+    } cases[] = {
+        {"printable to the edges", sheet(0), 50, {margin, margin, 87, 64}},
+        {"narrow unprintable edge", sheet(150), 50, {margin - 150, margin - 150, 87, 64}},
+        {"wide unprintable edge", sheet(450), 50, {0, 0, 81, 61}},
+        {"a step that is no whole number", sheet(0), 60.1, {margin, margin, 72, 64}},
+        {"a step that fits exactly", sheet(0), (width - 2 * margin) / 80, {margin, margin, 80, 64}},
+    };
+    for (const auto& c : cases) {
+        const PageLayout layout = LayOutPage(c.sheet, c.advance, 100);
+        EXPECT_DOUBLE_EQ(layout.left, c.expected.left) << c.name;
+        EXPECT_DOUBLE_EQ(layout.top, c.expected.top) << c.name;
+        EXPECT_EQ(layout.columns, c.expected.columns) << c.name;
+        EXPECT_EQ(layout.linesPerPage, c.expected.linesPerPage) << c.name;
+    }
+}
+
 TEST(PrintLines, FillEachPageThenGoOnToTheNextAndEndTheJob) {
     RecordedPages pages(3);
     EXPECT_EQ(PrintLines(pages, "\r\na\r\nb\r\nc", nullptr), PrintResult::Printed);

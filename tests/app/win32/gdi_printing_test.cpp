@@ -37,15 +37,15 @@ TEST(GdiPrinting, PrintsTheReportOnTheDefaultPrinterPageAfterPageAndACancelledPr
     const PrintFontFit fit = FitPrintFont(dc);
     DeleteObject(fit.font);
     DeleteDC(dc);
-    ASSERT_GT(fit.columns, 40);
-    ASSERT_GT(fit.linesPerPage, 20);
+    ASSERT_GT(fit.layout.columns, 40);
+    ASSERT_GT(fit.layout.linesPerPage, 20);
 
     // Over four pages, so that the progress shows; one line wraps over three printed lines.
     std::string report;
-    for (int i = 1; i <= 4 * fit.linesPerPage + 5; ++i) {
+    for (int i = 1; i <= 4 * fit.layout.linesPerPage + 5; ++i) {
         report += "\r\nGap on timeline number " + std::to_string(i);
         if (i == 7) {
-            for (int word = 0; word < fit.columns / 3; ++word)
+            for (int word = 0; word < fit.layout.columns / 3; ++word)
                 report += " w" + std::to_string(word);
         }
     }
@@ -77,12 +77,12 @@ TEST(GdiPrinting, PrintsTheReportOnTheDefaultPrinterPageAfterPageAndACancelledPr
     const std::filesystem::path folder = std::filesystem::u8path(check);
     std::ofstream(folder / "job-name.txt", std::ios::binary)
         << PrintJobName(Utf8(window.openDialog().fileName()));
-    const std::vector<std::string> lines = PrintedLines(report, fit.columns);
+    const std::vector<std::string> lines = PrintedLines(report, fit.layout.columns);
     for (std::size_t first = 0, page = 1; first < lines.size();
-         first += static_cast<std::size_t>(fit.linesPerPage), ++page) {
+         first += static_cast<std::size_t>(fit.layout.linesPerPage), ++page) {
         std::ofstream out(folder / ("page-" + std::to_string(page) + ".txt"), std::ios::binary);
         for (std::size_t i = first;
-             i < lines.size() && i < first + static_cast<std::size_t>(fit.linesPerPage); ++i)
+             i < lines.size() && i < first + static_cast<std::size_t>(fit.layout.linesPerPage); ++i)
             out << lines[i] << '\n';
     }
 }

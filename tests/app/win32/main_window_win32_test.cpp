@@ -4,6 +4,7 @@
 
 #include "app/win32/main_window_win32.h"
 
+#include "app/command_guard.h"
 #include "app/report_printing.h"
 #include "app/win32/resource_ids.h"
 #include "app/win32/wide_text.h"
@@ -21,6 +22,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -188,6 +190,17 @@ TEST_F(Win32Window, AMegabyteLineIsShownCutAtOnceAndGivenBackWhole) {
     EXPECT_EQ(edited.substr(0, 10), "\r\nfirst\r\nh");
     EXPECT_LT(edited.size(), kLongestShownLine + 200);
     EXPECT_EQ(edited.substr(edited.size() - 6), "\r\nlast");
+}
+
+// A long layer name that nameless layers repeat: thousands of lines just under the longest.
+TEST_F(Win32Window, ThousandsOfLongLinesAreShownWithinTheRoomForLongLinesAndGivenBackWhole) {
+    std::string report = "\r\nLayers:";
+    for (int i = 1; i <= 3000; ++i)
+        report += "\r\n " + std::to_string(i) + ": \t" + std::string(4990, 'n');
+    window().reportBox().setText(report);
+    EXPECT_LT(static_cast<std::size_t>(GetWindowTextLengthW(box())),
+              kLongLinesShown + 3000 * (kLongLine + LineCutNote(4999).size() + 2));
+    EXPECT_EQ(window().reportBox().text(), report);
 }
 
 TEST(ShownReport, CutsOnlyLongLinesAndWholeReportRestoresThemInOrder) {
@@ -414,6 +427,27 @@ TEST_F(Win32Window, PrintingAnEmptyBoxOrWithoutAPrinterSaysSo) {
     SendMessageW(main(), WM_COMMAND, IDM_FILE_PRINT, 0);
     EXPECT_EQ(window().messages().shownTexts(),
               (std::vector<std::string>{kNothingToPrint, kNoDefaultPrinter}));
+}
+
+// Memory runs out while a command lays out its work.
+class MemoryShortPrinters final : public PrinterSource {
+public:
+    std::unique_ptr<Printer> defaultPrinter() override { throw std::bad_alloc(); }
+};
+
+TEST(Win32WindowMemory, ACommandThatRunsOutOfMemorySaysSoAndTheWindowGoesOn) {
+    MemoryShortPrinters printers;
+    testing::WindowFixture fixture{printers};
+    ASSERT_TRUE(fixture.created);
+    MainWindow& window = fixture.window;
+    window.messages().answerNextWithOk(2);
+    window.reportBox().setText("\r\nsomething");
+    SendMessageW(window.handle(), WM_COMMAND, IDM_FILE_PRINT, 0);
+    ASSERT_TRUE(IsWindow(window.handle()));
+    window.reportBox().setText("");
+    SendMessageW(window.handle(), WM_COMMAND, IDM_FILE_PRINT, 0);
+    EXPECT_EQ(window.messages().shownTexts(),
+              (std::vector<std::string>{kNotEnoughMemory, kNothingToPrint}));
 }
 
 } // namespace
