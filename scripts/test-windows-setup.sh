@@ -1,6 +1,7 @@
 # shellcheck shell=bash
 # The setup program's part of the Windows stage, sourced by scripts/test-windows.sh in its Wine
 # prefix (with $wine, $out, $scratch, windows_path and $failures from there).
+
 # The setup program, run as a deployment tool runs it: silent install, a project opened through
 # the file type, silent uninstall; once into Program Files on a machine where .kpj has no owner,
 # once into a folder given with /D= (Wine quotes an argument with a space, which /D= takes
@@ -202,8 +203,9 @@ status=0
 check_installed "$folder" "$host"
 run_uninstaller "$folder"
 check_uninstalled "$host" kestrova-checker.exe
-reg_value 'HKLM\System\CurrentControlSet\Control\Session Manager' PendingFileRenameOperations |
-  grep -qF "$folder\\kestrova-checker.exe" ||
+pending=$(reg_value 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+  PendingFileRenameOperations || true)
+[[ "$pending" == *"$folder\\kestrova-checker.exe"* ]] ||
   setup_failed "the running program is not to be removed at the next restart"
 kill "$window"
 wait "$window" 2>/dev/null || true
