@@ -10,7 +10,8 @@
 #     the project named by a drive-letter path with backslashes, and once more under a
 #     non-ASCII name;
 #   - installs the setup program silently, opens a project through the file type it registers
-#     and uninstalls it silently, checking what each step leaves in the prefix.
+#     and uninstalls it silently, checking what each step leaves in the prefix, and runs it
+#     where it must fail or keep the user's files (scripts/test-windows-setup.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source_dir=$PWD
@@ -285,130 +286,7 @@ if [ "$left" != 0 ]; then
   failures=$((failures + 1))
 fi
 
-# The setup program, run as a deployment tool runs it: silent install, a project opened through
-# the file type, silent uninstall; once into Program Files on a machine where .kpj has no owner,
-# once into a folder given with /D= (Wine quotes an argument with a space, which /D= takes
-# unquoted) where another program owns .kpj.
-started=$SECONDS
-setup_failures=0
-setup_failed() {
-  echo "SETUP: $*"
-  setup_failures=$((setup_failures + 1))
-}
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/CMakeCache.txt")
-setup=$out/kestrova-checker-$version-setup.exe
-staged=$out/deps-work/release
-start_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Kestrova Checker.lnk"
-classes='HKLM\Software\Classes'
-progid=KestrovaChecker.Project
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrova Checker'
-# The data of a registry value ('' for the key's default value); fails when it is not there.
-reg_value() {
-  local switch=(/v "$2")
-  [ -n "$2" ] || switch=(/ve)
-  "$wine" reg query "$1" "${switch[@]}" 2>/dev/null | tr -d '\r' |
-    sed -n 's/^ *.*  *REG_[A-Z_]*    //p' | grep . || return 1
-}
-expect_value() {
-  local got
-  got=$(reg_value "$1" "$2") || got='(missing)'
-  [ "$got" = "$3" ] || setup_failed "$1 ${2:-(default)} is '$got', not '$3'"
-}
-key_exists() { "$wine" reg query "$1" >/dev/null 2>&1; }
-# $1: the Windows folder, $2: the same on the host.
-check_installed() {
-  local folder=$1 host=$2 file
-  for file in kestrova-checker.exe kpjcheck.exe README.txt; do
-    cmp -s "$staged/$file" "$host/$file" || setup_failed "$file is not installed as packed"
-  done
-  [ -f "$host/uninstall.exe" ] || setup_failed "no uninstaller"
-  [ -f "$start_menu" ] && grep -aq kestrova-checker.exe "$start_menu" ||
-    setup_failed "no Start-menu entry for the window"
-  expect_value "$classes\\$progid" "" "Kestrova project"
-  expect_value "$classes\\$progid\\DefaultIcon" "" "$folder\\kestrova-checker.exe,0"
-  expect_value "$classes\\$progid\\shell\\open\\command" "" "\"$folder\\kestrova-checker.exe\" \"%1\""
-  "$wine" reg query "$classes\\.kpj\\OpenWithProgids" /v "$progid" >/dev/null 2>&1 ||
-    setup_failed ".kpj does not offer the checker under Open with"
-  expect_value "$uninstall_key" DisplayName "Kestrova Checker"
-  expect_value "$uninstall_key" DisplayVersion "$version"
-  expect_value "$uninstall_key" Publisher "The Kestrova Checker developers"
-  expect_value "$uninstall_key" DisplayIcon "$folder\\kestrova-checker.exe,0"
-  expect_value "$uninstall_key" UninstallString "\"$folder\\uninstall.exe\""
-  expect_value "$uninstall_key" QuietUninstallString "\"$folder\\uninstall.exe\" /S"
-  local size
-  size=$(reg_value "$uninstall_key" EstimatedSize) && [ $((size)) -gt 0 ] ||
-    setup_failed "EstimatedSize is '$size'"
-}
-# A project opened as a double click opens it: the installed window shows its report, the
-# same as kpjcheck.exe gives, and its working copy goes again.
-check_opened() {
-  local folder=$1 opened=$scratch/opened
-  mkdir -p "$opened"
-  cp examples/rough-cut.kpj "$opened/"
-  "$wine" start /unix "$opened/rough-cut.kpj" >/dev/null 2>&1 || setup_failed "start failed"
-  "$wine" "$out/tests/app/win32/window_report.exe" >"$scratch/window.raw" 2>/dev/null ||
-    setup_failed "no window showed the report of the project opened through its file type"
-  local program
-  program=$(head -n 1 "$scratch/window.raw" | tr -d '\r')
-  [ "$program" = "$folder\\kestrova-checker.exe" ] ||
-    setup_failed "the project was opened by '$program'"
-  "$wine" "$out/kpjcheck.exe" "$(windows_path "$opened/rough-cut.kpj")" >"$scratch/kpjcheck.raw" \
-    2>/dev/null || true
-  # The box holds no line end after the last line.
-  tail -n +2 "$scratch/window.raw" | tr -d '\r' | sed -e '/^$/d' -e '$a\' >"$scratch/window.out"
-  tr -d '\r' <"$scratch/kpjcheck.raw" | sed '/^$/d' >"$scratch/kpjcheck.out"
-  diff -u "$scratch/kpjcheck.out" "$scratch/window.out" >"$scratch/window.diff" ||
-    { setup_failed "the window's report differs from kpjcheck.exe's:"; head -n 20 "$scratch/window.diff"; }
-  for _ in $(seq 50); do
-    [ -z "$(find "$opened" -name '*.tmp')" ] && break
-    sleep 0.1
-  done
-  [ -z "$(find "$opened" -name '*.tmp')" ] || setup_failed "the window left its working copy"
-  rm -rf "$opened"
-}
-# The uninstaller hands over to a copy of itself and returns at once: waits for the folder to go.
-uninstall() {
-  local folder=$1 host=$2
-  "$wine" "$folder\\uninstall.exe" /S || setup_failed "the uninstaller failed"
-  for _ in $(seq 150); do
-    [ -e "$host" ] || break
-    sleep 0.2
-  done
-  [ ! -e "$host" ] || setup_failed "the uninstaller left $(ls "$host" | tr '\n' ' ')"
-  [ ! -e "$start_menu" ] || setup_failed "the uninstaller left the Start-menu entry"
-  ! key_exists "$classes\\$progid" || setup_failed "the uninstaller left $progid"
-  ! key_exists "$uninstall_key" || setup_failed "the uninstaller left its own key"
-  ! "$wine" reg query "$classes\\.kpj\\OpenWithProgids" /v "$progid" >/dev/null 2>&1 ||
-    setup_failed "the uninstaller left the checker under Open with"
-}
-
-folder='C:\Program Files\Kestrova Checker'
-host="$WINEPREFIX/drive_c/Program Files/Kestrova Checker"
-install_started=$SECONDS
-"$wine" "$setup" /S || setup_failed "the silent install failed"
-install_time=$((SECONDS - install_started))
-check_installed "$folder" "$host"
-expect_value "$classes\\.kpj" "" "$progid"
-check_opened "$folder"
-uninstall_started=$SECONDS
-uninstall "$folder" "$host"
-uninstall_time=$((SECONDS - uninstall_started))
-! key_exists "$classes\\.kpj" || setup_failed "the uninstaller left .kpj, which it had made"
-
-folder='C:\Tools\Checker'
-host="$WINEPREFIX/drive_c/Tools/Checker"
-"$wine" reg add "$classes\\.kpj" /ve /d KestrovaEditor.Project /f >/dev/null 2>&1
-"$wine" "$setup" /S "/D=$folder" || setup_failed "the silent install into $folder failed"
-# Installed again without /D=, as an update is: into the same folder.
-"$wine" "$setup" /S || setup_failed "the silent update failed"
-[ ! -e "$WINEPREFIX/drive_c/Program Files/Kestrova Checker" ] ||
-  setup_failed "the update went into Program Files, not into $folder"
-check_installed "$folder" "$host"
-expect_value "$classes\\.kpj" "" KestrovaEditor.Project
-uninstall "$folder" "$host"
-expect_value "$classes\\.kpj" "" KestrovaEditor.Project
-failures=$((failures + setup_failures))
-echo "== setup program ($(($(stat -c %s "$setup") / 1024)) KiB): installed in ${install_time} s," \
-  "uninstalled in ${uninstall_time} s, $setup_failures failures; the stage took $((SECONDS - started)) s"
+# The setup program and its uninstaller (scripts/test-windows-setup.sh).
+source scripts/test-windows-setup.sh
 
 [ "$failures" = 0 ]
