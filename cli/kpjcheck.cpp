@@ -5,12 +5,15 @@
 #include "check/report_writer.h"
 #include "cli/json_report.h"
 #include "cli/output_format.h"
+#include "cli/parallel_checks.h"
+#include "cli/project_search.h"
 #include "cli/report_text_output.h"
 #include "cli/timeline_picture.h"
 #include "kestrova_version.h"
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -18,18 +21,22 @@
 #include <ostream>
 #include <streambuf>
 #include <string_view>
+#include <thread>
 #include <variant>
 
 namespace kestrova {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: kpjcheck FILE...\n"
-    "       kpjcheck --json FILE...\n"
+    "Usage: kpjcheck [-j N] FILE|FOLDER...\n"
+    "       kpjcheck [-j N] --json FILE|FOLDER...\n"
     "       kpjcheck [--json] --svg OUT.svg FILE\n"
     "Checks Kestrova project files (*.kpj): lists the timeline's layers, warns about items of\n"
-    "zero or negative length and reports every gap in the video layers.\n"
+    "zero or negative length and reports every gap in the video layers. A FOLDER is searched,\n"
+    "with the folders under it, for *.kpj files in any letter case, in byte order of their names.\n"
     "\n"
+    "  -j, --jobs N   check N projects at once (at most 64; the default is the number of\n"
+    "                 processors); the output is the same, in the order the projects are named\n"
     "  --json         write one JSON object per file, one per line, instead of the report\n"
     "  --svg OUT.svg  draw the timeline of FILE, with its gaps marked, into OUT.svg too\n"
     "  --help         show this help and exit\n"
@@ -38,8 +45,15 @@ constexpr const char* kUsage =
     "Exit status: 0 no errors found, 1 warnings or gaps found, 2 a file could not be checked,\n"
     "or the command line was wrong, or output could not be written.\n";
 
+// Checks at once unless -j says otherwise: one per processor.
+unsigned DefaultJobs() {
+    return std::clamp(std::thread::hardware_concurrency(), 1u,
+                      static_cast<unsigned>(kMostChecksAtOnce));
+}
+
 struct Options {
     bool json = false;
+    unsigned jobs = DefaultJobs();
     std::optional<std::string> picture;
     std::vector<std::string> files;
 };
@@ -81,6 +95,17 @@ bool WriteMessages(std::ostream& err, const CheckResult& result) {
     return delivered;
 }
 
+// The number after -j: 1 or more, and more than the most checks at once counts as the most.
+std::optional<unsigned> JobCount(std::string_view text) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos ||
+        text.find_first_not_of('0') == std::string_view::npos)
+        return std::nullopt;
+    if (text.size() > 3)
+        return kMostChecksAtOnce;
+    return std::min(static_cast<unsigned>(std::stoul(std::string(text))),
+                    static_cast<unsigned>(kMostChecksAtOnce));
+}
+
 std::variant<ParsedCommandLine, std::string> Parse(const std::vector<std::string>& arguments) {
     ParsedCommandLine parsed;
     Options& options = parsed.options;
@@ -97,6 +122,21 @@ std::variant<ParsedCommandLine, std::string> Parse(const std::vector<std::string
             return ParsedCommandLine{Request::Version, {}};
         } else if (argument == "--json") {
             options.json = true;
+        } else if (argument == "-j" || argument == "--jobs" || argument.starts_with("--jobs=") ||
+                   (argument.starts_with("-j") &&
+                    std::isdigit(static_cast<unsigned char>(argument[2])))) {
+            std::string_view count = argument;
+            if (argument == "-j" || argument == "--jobs")
+                count = i + 1 < arguments.size() ? std::string_view(arguments[++i]) : "";
+            else
+                count.remove_prefix(argument.starts_with("--") ? 7 : 2);
+            const std::optional<unsigned> jobs = JobCount(count);
+            if (!jobs && count.empty())
+                return std::string("-j needs the number of projects to check at once");
+            if (!jobs)
+                return "-j needs the number of projects to check at once, 1 or more; '" +
+                       std::string(count) + "' is not";
+            options.jobs = *jobs;
         } else if (argument == "--svg" || argument.starts_with("--svg=")) {
             if (options.picture)
                 return std::string("--svg is given twice");
@@ -197,6 +237,18 @@ bool WritePicture(const std::string& path, const CheckResult& check, std::ostrea
     return false;
 }
 
+// One project's check, done on whichever thread took it.
+struct TimedCheck {
+    CheckResult result;
+    std::chrono::duration<double> took;
+};
+
+// A note from the folder search, in its place among the projects' output.
+bool WriteNote(std::ostream& err, const FolderNote& note) {
+    err << "kpjcheck: " << note.text << ".\n";
+    return Delivered(err);
+}
+
 int CheckAll(const Options& options, std::ostream& out, std::ostream& err) {
     if (options.picture && WouldOverwriteProject(*options.picture, options.files.front())) {
         err << "kpjcheck: the picture \"" << *options.picture
@@ -204,27 +256,46 @@ int CheckAll(const Options& options, std::ostream& out, std::ostream& err) {
         err.flush();
         return kNotChecked;
     }
+    // The picture shows one project file, so its argument is not searched as a folder.
+    const std::vector<SearchTarget> targets = options.picture
+                                                  ? std::vector<SearchTarget>{options.files.front()}
+                                                  : SearchArguments(options.files);
     const std::unique_ptr<OutputFormat> format = options.json ? MakeJsonFormat() : MakeTextFormat();
     format->begin(out);
+    if (!out)
+        return OutputLost(err);
     // One generator for the whole process: its position carries over from file to file.
     UnseededRandom random;
-    int status = kAllClean;
-    for (const std::string& file : options.files) {
-        if (!out)
-            return OutputLost(err);
+    SharedRandom shared(random);
+    const auto check = [&](std::size_t index) -> std::optional<TimedCheck> {
+        const std::string* file = std::get_if<std::string>(&targets[index]);
+        if (file == nullptr)
+            return std::nullopt;
         const auto started = std::chrono::steady_clock::now();
-        const CheckResult result = CheckProject(
-            {file, WorkingCopyPlace::ProjectFolder, options.picture.has_value()}, random);
-        const ProjectCheck check{result, std::chrono::steady_clock::now() - started};
+        CheckResult result = CheckProject(
+            {*file, WorkingCopyPlace::ProjectFolder, options.picture.has_value()}, shared);
+        return TimedCheck{std::move(result), std::chrono::steady_clock::now() - started};
+    };
+    // Everything is written here, on the calling thread, in the order the projects were named.
+    int status = kAllClean;
+    const auto write = [&](std::size_t index, std::optional<TimedCheck>& done) {
+        if (!done) {
+            const FolderNote& note = std::get<FolderNote>(targets[index]);
+            if (!WriteNote(err, note) || note.unread)
+                status = kNotChecked;
+            return true;
+        }
+        const CheckResult& result = done->result;
         status = std::max(status, ExitStatusOf(result.status));
         if (!WriteMessages(err, result))
             status = kNotChecked;
         if (options.picture && !WritePicture(*options.picture, result, err))
             status = kNotChecked;
-        format->write(out, check);
-        if (!Delivered(out))
-            return OutputLost(err);
-    }
+        format->write(out, ProjectCheck{result, done->took});
+        return Delivered(out);
+    };
+    if (!InTaskOrder<std::optional<TimedCheck>>(targets.size(), options.jobs, check).run(write))
+        return OutputLost(err);
     format->finish(out);
     return Delivered(out) ? status : OutputLost(err);
 }
