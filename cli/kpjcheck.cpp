@@ -15,6 +15,7 @@
 #include <array>
 #include <cctype>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -241,7 +242,32 @@ bool WritePicture(const std::string& path, const CheckResult& check, std::ostrea
 struct TimedCheck {
     CheckResult result;
     std::chrono::duration<double> took;
+    std::uint64_t firstDraw = 0; // where its draws from the generator began
+    std::uint64_t draws = 0;
 };
+
+TimedCheck TimeCheck(const CheckRequest& request, SharedRandom& random) {
+    const auto started = std::chrono::steady_clock::now();
+    CheckDraws draws(random);
+    CheckResult result = CheckProject(request, draws);
+    return {std::move(result), std::chrono::steady_clock::now() - started, draws.first(),
+            draws.count()};
+}
+
+// The working copy's name reaches the output only in the message of a check stopped over a
+// file. Checks running at once draw names in the order they reach the generator, so such a
+// check, where its draws did not begin where they would have with one check after another, is
+// checked again from that place: the message is then the one `-j 1` writes.
+void AsOneAfterAnother(TimedCheck& done, const CheckRequest& request, std::uint64_t place) {
+    const bool namesCopy = done.result.stop && done.result.stop->cause == StopCause::FileAccess;
+    if (!namesCopy || done.draws == 0 || done.firstDraw == place)
+        return;
+    UnseededRandom fresh;
+    SharedRandom sequence(fresh);
+    for (std::uint64_t skipped = 0; skipped < place; ++skipped)
+        sequence.draw();
+    done = TimeCheck(request, sequence);
+}
 
 // A note from the folder search, in its place among the projects' output.
 bool WriteNote(std::ostream& err, const FolderNote& note) {
@@ -267,17 +293,21 @@ int CheckAll(const Options& options, std::ostream& out, std::ostream& err) {
     // One generator for the whole process: its position carries over from file to file.
     UnseededRandom random;
     SharedRandom shared(random);
-    const auto check = [&](std::size_t index) -> std::optional<TimedCheck> {
+    const auto requestFor = [&](std::size_t index) -> std::optional<CheckRequest> {
         const std::string* file = std::get_if<std::string>(&targets[index]);
         if (file == nullptr)
             return std::nullopt;
-        const auto started = std::chrono::steady_clock::now();
-        CheckResult result = CheckProject(
-            {*file, WorkingCopyPlace::ProjectFolder, options.picture.has_value()}, shared);
-        return TimedCheck{std::move(result), std::chrono::steady_clock::now() - started};
+        return CheckRequest{*file, WorkingCopyPlace::ProjectFolder, options.picture.has_value()};
+    };
+    const auto check = [&](std::size_t index) -> std::optional<TimedCheck> {
+        const std::optional<CheckRequest> request = requestFor(index);
+        if (!request)
+            return std::nullopt;
+        return TimeCheck(*request, shared);
     };
     // Everything is written here, on the calling thread, in the order the projects were named.
     int status = kAllClean;
+    std::uint64_t oneAfterAnother = 0; // where the next check's draws would begin with -j 1
     const auto write = [&](std::size_t index, std::optional<TimedCheck>& done) {
         if (!done) {
             const FolderNote& note = std::get<FolderNote>(targets[index]);
@@ -285,6 +315,8 @@ int CheckAll(const Options& options, std::ostream& out, std::ostream& err) {
                 status = kNotChecked;
             return true;
         }
+        AsOneAfterAnother(*done, *requestFor(index), oneAfterAnother);
+        oneAfterAnother += done->draws;
         const CheckResult& result = done->result;
         status = std::max(status, ExitStatusOf(result.status));
         if (!WriteMessages(err, result))

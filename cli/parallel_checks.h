@@ -6,28 +6,51 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace kestrova {
 
 // The one generator of a process, shared by checks running at once: each draw is taken under a
-// lock, so the draws are the generator's own sequence, dealt out in the order the checks ask.
-class SharedRandom final : public RandomSource {
+// lock and numbered, so that a check can tell where in the sequence its draws began.
+class SharedRandom {
 public:
     explicit SharedRandom(RandomSource& source) : source_(source) {}
-    double nextFraction() override {
+    // The next fraction and its number in the sequence, counted from 0.
+    std::pair<double, std::uint64_t> draw() {
         const std::lock_guard lock(mutex_);
-        return source_.nextFraction();
+        return {source_.nextFraction(), drawn_++};
     }
 
 private:
     std::mutex mutex_;
     RandomSource& source_;
+    std::uint64_t drawn_ = 0;
+};
+
+// One check's draws from the shared generator: where they began and how many there were.
+class CheckDraws final : public RandomSource {
+public:
+    explicit CheckDraws(SharedRandom& shared) : shared_(shared) {}
+    double nextFraction() override {
+        const auto [fraction, number] = shared_.draw();
+        if (count_++ == 0)
+            first_ = number;
+        return fraction;
+    }
+    std::uint64_t first() const { return first_; }
+    std::uint64_t count() const { return count_; }
+
+private:
+    SharedRandom& shared_;
+    std::uint64_t first_ = 0;
+    std::uint64_t count_ = 0;
 };
 
 // Works through `count` tasks, numbered from 0, with `jobs` threads; with one job (or one task)
