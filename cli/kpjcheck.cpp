@@ -29,12 +29,13 @@ namespace kestrova {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: kpjcheck [-j N] FILE|FOLDER...\n"
-    "       kpjcheck [-j N] --json FILE|FOLDER...\n"
+    "Usage: kpjcheck FILE...\n"
+    "       kpjcheck --json FILE...\n"
     "       kpjcheck [--json] --svg OUT.svg FILE\n"
     "Checks Kestrova project files (*.kpj): lists the timeline's layers, warns about items of\n"
-    "zero or negative length and reports every gap in the video layers. A FOLDER is searched,\n"
-    "with the folders under it, for *.kpj files in any letter case, in byte order of their names.\n"
+    "zero or negative length and reports every gap in the video layers. A FILE that is a\n"
+    "folder is searched, with the folders under it, for *.kpj files in any letter case, taken\n"
+    "in the byte order of their names.\n"
     "\n"
     "  -j, --jobs N   check N projects at once (at most 64; the default is the number of\n"
     "                 processors); the output is the same, in the order the projects are named\n"
@@ -43,8 +44,8 @@ constexpr const char* kUsage =
     "  --help         show this help and exit\n"
     "  --version      show the version and exit\n"
     "\n"
-    "Exit status: 0 no errors found, 1 warnings or gaps found, 2 a file could not be checked,\n"
-    "or the command line was wrong, or output could not be written.\n";
+    "Exit status: 0 no errors found, 1 warnings or gaps found, 2 a file could not be checked\n"
+    "or a folder searched, or the command line was wrong, or output could not be written.\n";
 
 // Checks at once unless -j says otherwise: one per processor.
 unsigned DefaultJobs() {
