@@ -612,10 +612,11 @@ TEST(ClosedOutput, KpjcheckWritingIntoAClosedPipeRemovesItsCopyAndEndsWithStatus
 // ---------------------------------------------------------------------------------------------
 // Several checks at once (kpjcheck -j)
 
-// Projects of some 32 MiB each, so that their checks are still running when they are stopped.
-std::vector<std::string> LargeProjects(const TempFolder& folder, int count) {
+// Projects of some `mebibytes` each, so that their checks are still running when they are
+// stopped.
+std::vector<std::string> LargeProjects(const TempFolder& folder, int count, int mebibytes) {
     const std::string bytes = "<kestrovadocument2><multilayer><!--\n" +
-                              std::string(std::size_t{32} << 20, ' ') +
+                              std::string(std::size_t(mebibytes) << 20, ' ') +
                               "\n--></multilayer></kestrovadocument2>\n";
     std::vector<std::string> projects;
     for (int i = 0; i < count; ++i) {
@@ -625,16 +626,16 @@ std::vector<std::string> LargeProjects(const TempFolder& folder, int count) {
     return projects;
 }
 
-// Ctrl+C while four checks are copying: every copy is removed, and the process ends by the
-// signal.
+// Ctrl+C while twelve checks are copying (more copies than a small removal list would hold):
+// every copy is removed, and the process ends by the signal.
 TEST(ChecksAtOnce, InterruptRemovesTheCopiesOfEveryRunningCheck) {
     for (const int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal == SIGINT ? "SIGINT" : "SIGTERM");
         TempFolder folder;
-        const std::vector<std::string> projects = LargeProjects(folder, 4);
+        LargeProjects(folder, 12, 16);
         const NewFilesWatch watch(folder.path());
-        Kpjcheck checker({"-j", "4", folder.path().string()}, -1, 2);
-        ASSERT_TRUE(watch.waitForCopies(4)) << "four working copies did not appear at once";
+        Kpjcheck checker({"-j", "12", folder.path().string()}, -1, 2);
+        ASSERT_TRUE(watch.waitForCopies(12)) << "twelve working copies did not appear at once";
         ::kill(checker.pid(), signal);
         const int status = checker.wait();
         ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
@@ -649,7 +650,7 @@ TEST(ChecksAtOnce, ClosedOutputStopsTheChecksAndLeavesNoCopy) {
     TempFolder folder;
     for (int i = 0; i < 40; ++i)
         WriteBytes(folder / ("p" + std::to_string(i) + ".kpj"), kCleanProject);
-    LargeProjects(folder, 2);
+    LargeProjects(folder, 2, 32);
     TempFolder logs;
     const int errors = ::open((logs / "errors").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     int ends[2];
