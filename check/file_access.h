@@ -112,6 +112,12 @@ private:
     FileHandle handle_;
 };
 
+// The most checks one process runs at once (kpjcheck -j). Each keeps its working copy on the
+// list of files removed when the process ends, and two while it moves the copy to the temporary
+// folder; the list has room for them all.
+inline constexpr int kMostChecksAtOnce = 64;
+inline constexpr int kMostFilesListed = 2 * kMostChecksAtOnce + 8;
+
 // Keeps a file this process made on the list of files removed when the process is ended by a
 // signal (Ctrl+C, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1 and every other signal that ends a process
 // unless it is caught; the console closing on Windows) or through exit().

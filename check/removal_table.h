@@ -5,6 +5,8 @@
 // atomics guard it. `Owner` tells which process listed a file (a child forked meanwhile must not
 // remove it); a system without fork lists every file under one owner.
 
+#include "check/file_access.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
@@ -14,7 +16,7 @@ namespace kestrova {
 
 template <typename Char, std::size_t LongestPath, typename Owner> class RemovalTable {
 public:
-    static constexpr int kSize = 8;
+    static constexpr int kSize = kMostFilesListed;
     static_assert(std::atomic<int>::is_always_lock_free);
     static_assert(std::atomic<Owner>::is_always_lock_free);
 

@@ -8,10 +8,12 @@
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
+#include <libxml/xmlversion.h>
 
 #include <algorithm>
 #include <climits>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -487,6 +489,19 @@ public:
     ErrorRoute& operator=(const ErrorRoute&) = delete;
 };
 
+// A libxml2 built without thread support (the Windows build's) keeps its error handler and the
+// last error once for the whole process, so there the parses of checks running at once take
+// turns, from the parser's making to its freeing. Built with it, every thread has its own, and
+// parses run side by side.
+std::unique_lock<std::mutex> ParseTurn() {
+#ifdef LIBXML_THREAD_ENABLED
+    return {};
+#else
+    static std::mutex turn;
+    return std::unique_lock(turn);
+#endif
+}
+
 // A piece of input past this waits until the parser has taken what is pending.
 constexpr std::size_t kMostPending = std::size_t{256} << 10;
 
@@ -775,6 +790,7 @@ XmlDocument DocumentParser::finish() {
 }
 
 void DocumentParser::parse() {
+    const std::unique_lock turn = ParseTurn();
     xmlSAXHandler callbacks = Callbacks();
     ParserInput input{this, nullptr};
     std::unique_ptr<xmlParserCtxt, ParserContextDeleter> parser(xmlCreateIOParserCtxt(

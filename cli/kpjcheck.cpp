@@ -5,19 +5,24 @@
 #include "check/report_writer.h"
 #include "cli/json_report.h"
 #include "cli/output_format.h"
+#include "cli/parallel_checks.h"
+#include "cli/project_search.h"
 #include "cli/report_text_output.h"
 #include "cli/timeline_picture.h"
 #include "kestrova_version.h"
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <streambuf>
 #include <string_view>
+#include <thread>
 #include <variant>
 
 namespace kestrova {
@@ -27,7 +32,9 @@ constexpr const char* kUsage =
     "Usage: kpjcheck [--format FORMAT] FILE...\n"
     "       kpjcheck [--format FORMAT] --svg OUT.svg FILE\n"
     "Checks Kestrova project files (*.kpj): lists the timeline's layers, warns about items of\n"
-    "zero or negative length and reports every gap in the video layers.\n"
+    "zero or negative length and reports every gap in the video layers. A FILE that is a\n"
+    "folder is searched, with the folders under it, for *.kpj files in any letter case, taken\n"
+    "in the byte order of their names.\n"
     "\n"
     "  --format FORMAT  how to write the results (each finding with its line in the file):\n"
     "                   text    the report, as the window shows it (the default)\n"
@@ -37,15 +44,25 @@ constexpr const char* kUsage =
     "                   github  GitHub Actions ::warning and ::error commands\n"
     "                   gnu     FILE:LINE: warning: MESSAGE lines, as compilers write them\n"
     "  --json           the same as --format json\n"
+    "  -j, --jobs N     check N projects at once (at most 64; the default is the number of\n"
+    "                   processors); the output is the same, in the order the projects are\n"
+    "                   named\n"
     "  --svg OUT.svg    draw the timeline of FILE, with its gaps marked, into OUT.svg too\n"
     "  --help           show this help and exit\n"
     "  --version        show the version and exit\n"
     "\n"
-    "Exit status: 0 no errors found, 1 warnings or gaps found, 2 a file could not be checked,\n"
-    "or the command line was wrong, or output could not be written.\n";
+    "Exit status: 0 no errors found, 1 warnings or gaps found, 2 a file could not be checked\n"
+    "or a folder searched, or the command line was wrong, or output could not be written.\n";
+
+// Checks at once unless -j says otherwise: one per processor.
+unsigned DefaultJobs() {
+    return std::clamp(std::thread::hardware_concurrency(), 1u,
+                      static_cast<unsigned>(kMostChecksAtOnce));
+}
 
 struct Options {
     std::string format = "text";
+    unsigned jobs = DefaultJobs();
     std::optional<std::string> picture;
     std::vector<std::string> files;
 };
@@ -108,6 +125,17 @@ std::optional<std::string> ReadFormat(const std::vector<std::string>& arguments,
     return std::nullopt;
 }
 
+// The number after -j: 1 or more, and more than the most checks at once counts as the most.
+std::optional<unsigned> JobCount(std::string_view text) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos ||
+        text.find_first_not_of('0') == std::string_view::npos)
+        return std::nullopt;
+    if (text.size() > 3)
+        return kMostChecksAtOnce;
+    return std::min(static_cast<unsigned>(std::stoul(std::string(text))),
+                    static_cast<unsigned>(kMostChecksAtOnce));
+}
+
 std::variant<ParsedCommandLine, std::string> Parse(const std::vector<std::string>& arguments) {
     ParsedCommandLine parsed;
     Options& options = parsed.options;
@@ -127,6 +155,21 @@ std::variant<ParsedCommandLine, std::string> Parse(const std::vector<std::string
                    argument.starts_with("--format=")) {
             if (std::optional<std::string> problem = ReadFormat(arguments, i, formatGiven, options))
                 return *std::move(problem);
+        } else if (argument == "-j" || argument == "--jobs" || argument.starts_with("--jobs=") ||
+                   (argument.starts_with("-j") &&
+                    std::isdigit(static_cast<unsigned char>(argument[2])))) {
+            std::string_view count = argument;
+            if (argument == "-j" || argument == "--jobs")
+                count = i + 1 < arguments.size() ? std::string_view(arguments[++i]) : "";
+            else
+                count.remove_prefix(argument.starts_with("--") ? 7 : 2);
+            const std::optional<unsigned> jobs = JobCount(count);
+            if (!jobs && count.empty())
+                return std::string("-j needs the number of projects to check at once");
+            if (!jobs)
+                return "-j needs the number of projects to check at once, 1 or more; '" +
+                       std::string(count) + "' is not";
+            options.jobs = *jobs;
         } else if (argument == "--svg" || argument.starts_with("--svg=")) {
             if (options.picture)
                 return std::string("--svg is given twice");
@@ -227,6 +270,43 @@ bool WritePicture(const std::string& path, const CheckResult& check, std::ostrea
     return false;
 }
 
+// One project's check, done on whichever thread took it.
+struct TimedCheck {
+    CheckResult result;
+    std::chrono::duration<double> took;
+    std::uint64_t firstDraw = 0; // where its draws from the generator began
+    std::uint64_t draws = 0;
+};
+
+TimedCheck TimeCheck(const CheckRequest& request, SharedRandom& random) {
+    const auto started = std::chrono::steady_clock::now();
+    CheckDraws draws(random);
+    CheckResult result = CheckProject(request, draws);
+    return {std::move(result), std::chrono::steady_clock::now() - started, draws.first(),
+            draws.count()};
+}
+
+// The working copy's name reaches the output only in the message of a check stopped over a
+// file. Checks running at once draw names in the order they reach the generator, so such a
+// check, where its draws did not begin where they would have with one check after another, is
+// checked again from that place: the message is then the one `-j 1` writes.
+void AsOneAfterAnother(TimedCheck& done, const CheckRequest& request, std::uint64_t place) {
+    const bool namesCopy = done.result.stop && done.result.stop->cause == StopCause::FileAccess;
+    if (!namesCopy || done.draws == 0 || done.firstDraw == place)
+        return;
+    UnseededRandom fresh;
+    SharedRandom sequence(fresh);
+    for (std::uint64_t skipped = 0; skipped < place; ++skipped)
+        sequence.draw();
+    done = TimeCheck(request, sequence);
+}
+
+// A note from the folder search, in its place among the projects' output.
+bool WriteNote(std::ostream& err, const FolderNote& note) {
+    err << "kpjcheck: " << note.text << ".\n";
+    return Delivered(err);
+}
+
 int CheckAll(const Options& options, std::ostream& out, std::ostream& err) {
     if (options.picture && WouldOverwriteProject(*options.picture, options.files.front())) {
         err << "kpjcheck: the picture \"" << *options.picture
@@ -234,27 +314,52 @@ int CheckAll(const Options& options, std::ostream& out, std::ostream& err) {
         err.flush();
         return kNotChecked;
     }
+    // The picture shows one project file, so its argument is not searched as a folder.
+    const std::vector<SearchTarget> targets = options.picture
+                                                  ? std::vector<SearchTarget>{options.files.front()}
+                                                  : SearchArguments(options.files);
     const std::unique_ptr<OutputFormat> format = MakeFormatNamed(options.format);
     format->begin(out);
+    if (!out)
+        return OutputLost(err);
     // One generator for the whole process: its position carries over from file to file.
     UnseededRandom random;
+    SharedRandom shared(random);
+    const auto requestFor = [&](std::size_t index) -> std::optional<CheckRequest> {
+        const std::string* file = std::get_if<std::string>(&targets[index]);
+        if (file == nullptr)
+            return std::nullopt;
+        return CheckRequest{*file, WorkingCopyPlace::ProjectFolder, options.picture.has_value()};
+    };
+    const auto check = [&](std::size_t index) -> std::optional<TimedCheck> {
+        const std::optional<CheckRequest> request = requestFor(index);
+        if (!request)
+            return std::nullopt;
+        return TimeCheck(*request, shared);
+    };
+    // Everything is written here, on the calling thread, in the order the projects were named.
     int status = kAllClean;
-    for (const std::string& file : options.files) {
-        if (!out)
-            return OutputLost(err);
-        const auto started = std::chrono::steady_clock::now();
-        const CheckResult result = CheckProject(
-            {file, WorkingCopyPlace::ProjectFolder, options.picture.has_value()}, random);
-        const ProjectCheck check{result, std::chrono::steady_clock::now() - started};
+    std::uint64_t oneAfterAnother = 0; // where the next check's draws would begin with -j 1
+    const auto write = [&](std::size_t index, std::optional<TimedCheck>& done) {
+        if (!done) {
+            const FolderNote& note = std::get<FolderNote>(targets[index]);
+            if (!WriteNote(err, note) || note.unread)
+                status = kNotChecked;
+            return true;
+        }
+        AsOneAfterAnother(*done, *requestFor(index), oneAfterAnother);
+        oneAfterAnother += done->draws;
+        const CheckResult& result = done->result;
         status = std::max(status, ExitStatusOf(result.status));
         if (!WriteMessages(err, result))
             status = kNotChecked;
         if (options.picture && !WritePicture(*options.picture, result, err))
             status = kNotChecked;
-        format->write(out, check);
-        if (!Delivered(out))
-            return OutputLost(err);
-    }
+        format->write(out, ProjectCheck{result, done->took});
+        return Delivered(out);
+    };
+    if (!InTaskOrder<std::optional<TimedCheck>>(targets.size(), options.jobs, check).run(write))
+        return OutputLost(err);
     format->finish(out);
     return Delivered(out) ? status : OutputLost(err);
 }

@@ -8,7 +8,7 @@
 #   - checks kpjcheck.exe against the Linux kpjcheck on every project under tests/data and
 #     examples: the same report (its CR LF line ends read as LF) and the same exit status, with
 #     the project named by a drive-letter path with backslashes, and once more under a
-#     non-ASCII name;
+#     non-ASCII name; then the whole folder of them, three projects at once;
 #   - installs the setup program silently, opens a project through the file type it registers
 #     and uninstalls it silently, checking what each step leaves in the prefix, and runs it
 #     where it must fail or keep the user's files (scripts/test-windows-setup.sh).
@@ -278,6 +278,22 @@ windows_status=0
 if [ "$linux_status" != "$windows_status" ] ||
   ! as_linux_report "$scratch/windows.raw" "" "" | cmp -s - "$scratch/linux.out"; then
   echo "DIFFERS kpjcheck Überblick.kpj from its own folder"
+  failures=$((failures + 1))
+fi
+# The whole folder, searched and checked three projects at once: the same reports, messages and
+# status as the Linux kpjcheck, in the same order, with backslashes between the names.
+linux_status=0
+(cd "$projects" && "$linux_kpjcheck" -j 3 . >"$scratch/linux.out" 2>"$scratch/linux.err") ||
+  linux_status=$?
+windows_status=0
+(cd "$projects" && "$wine" "$out/kpjcheck.exe" -j 3 . >"$scratch/windows.raw" \
+  2>"$scratch/windows-err.raw") || windows_status=$?
+if [ "$linux_status" != "$windows_status" ] ||
+  ! as_linux_report "$scratch/windows.raw" '\' / | cmp -s - "$scratch/linux.out" ||
+  ! as_linux_report "$scratch/windows-err.raw" '\' / | cmp -s - "$scratch/linux.err"; then
+  echo "DIFFERS kpjcheck -j 3 on the folder of projects (status $windows_status on Windows," \
+    "$linux_status on Linux)"
+  as_linux_report "$scratch/windows-err.raw" '\' / | diff -u "$scratch/linux.err" - | head -n 20
   failures=$((failures + 1))
 fi
 left=$(find "$projects" -name '*.tmp' | wc -l)

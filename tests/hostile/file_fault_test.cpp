@@ -21,8 +21,10 @@
 #include <cstdlib>
 #include <functional>
 #include <future>
+#include <map>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace kestrova::hostile {
 namespace {
@@ -427,27 +429,33 @@ std::vector<std::string> CopiesIn(const fs::path& folder) {
     return copies;
 }
 
-// kpjcheck started on one project, its standard output thrown away and its standard error
-// `errorOutput`. Ended with SIGKILL if the test leaves it running.
+// kpjcheck started with the arguments, its standard output `output` (thrown away when -1) and
+// its standard error `errorOutput`. Ended with SIGKILL if the test leaves it running.
 class Kpjcheck {
 public:
-    Kpjcheck(const fs::path& project, int errorOutput, bool hangupIgnored = false,
-             rlim_t fileSizeLimit = RLIM_INFINITY) {
+    Kpjcheck(const std::vector<std::string>& arguments, int output, int errorOutput,
+             bool hangupIgnored = false, rlim_t fileSizeLimit = RLIM_INFINITY) {
+        std::vector<char*> argv{const_cast<char*>("kpjcheck")};
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
         std::fflush(nullptr);
         pid_ = ::fork();
         if (pid_ == 0) {
-            const int discard = ::open("/dev/null", O_WRONLY);
-            ::dup2(discard, 1);
+            ::dup2(output >= 0 ? output : ::open("/dev/null", O_WRONLY), 1);
             ::dup2(errorOutput, 2);
             const rlimit noCore{0, 0};
             ::setrlimit(RLIMIT_CORE, &noCore);
             const rlimit fileSize{fileSizeLimit, fileSizeLimit};
             ::setrlimit(RLIMIT_FSIZE, &fileSize);
             ::signal(SIGHUP, hangupIgnored ? SIG_IGN : SIG_DFL);
-            ::execl(KPJCHECK, "kpjcheck", project.c_str(), static_cast<char*>(nullptr));
+            ::execv(KPJCHECK, argv.data());
             ::_exit(127);
         }
     }
+    Kpjcheck(const fs::path& project, int errorOutput, bool hangupIgnored = false,
+             rlim_t fileSizeLimit = RLIM_INFINITY)
+        : Kpjcheck({project.string()}, -1, errorOutput, hangupIgnored, fileSizeLimit) {}
     ~Kpjcheck() {
         if (pid_ > 0) {
             ::kill(pid_, SIGKILL);
@@ -501,6 +509,26 @@ public:
     bool waitForOne() const {
         pollfd watched{fd_, POLLIN, 0};
         return ::poll(&watched, 1, 10'000) == 1;
+    }
+
+    // Waits up to ten seconds for `count` working copies (*.tmp) to be made; false when fewer
+    // were.
+    bool waitForCopies(int count) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        alignas(inotify_event) char events[4096];
+        while (count > 0 && std::chrono::steady_clock::now() < deadline) {
+            pollfd watched{fd_, POLLIN, 0};
+            if (::poll(&watched, 1, 100) != 1)
+                continue;
+            const ssize_t got = ::read(fd_, events, sizeof events);
+            for (ssize_t at = 0; at < got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+                if (event->len > 0 && EndsWith(event->name, ".tmp"))
+                    --count;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return count <= 0;
     }
 
 private:
@@ -579,6 +607,97 @@ TEST(ClosedOutput, KpjcheckWritingIntoAClosedPipeRemovesItsCopyAndEndsWithStatus
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 2);
     EXPECT_EQ(folder.entries(), std::set<std::string>{"damaged.kpj"});
+}
+
+// ---------------------------------------------------------------------------------------------
+// Several checks at once (kpjcheck -j)
+
+// Projects of some `mebibytes` each, so that their checks are still running when they are
+// stopped.
+std::vector<std::string> LargeProjects(const TempFolder& folder, int count, int mebibytes) {
+    const std::string bytes = "<kestrovadocument2><multilayer><!--\n" +
+                              std::string(std::size_t(mebibytes) << 20, ' ') +
+                              "\n--></multilayer></kestrovadocument2>\n";
+    std::vector<std::string> projects;
+    for (int i = 0; i < count; ++i) {
+        projects.push_back((folder / ("large" + std::to_string(i) + ".kpj")).string());
+        WriteBytes(projects.back(), bytes);
+    }
+    return projects;
+}
+
+// Ctrl+C while twelve checks are copying (more copies than a small removal list would hold):
+// every copy is removed, and the process ends by the signal.
+TEST(ChecksAtOnce, InterruptRemovesTheCopiesOfEveryRunningCheck) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal == SIGINT ? "SIGINT" : "SIGTERM");
+        TempFolder folder;
+        LargeProjects(folder, 12, 16);
+        const NewFilesWatch watch(folder.path());
+        Kpjcheck checker({"-j", "12", folder.path().string()}, -1, 2);
+        ASSERT_TRUE(watch.waitForCopies(12)) << "twelve working copies did not appear at once";
+        ::kill(checker.pid(), signal);
+        const int status = checker.wait();
+        ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
+        EXPECT_EQ(WTERMSIG(status), signal);
+        EXPECT_TRUE(CopiesIn(folder.path()).empty());
+    }
+}
+
+// `kpjcheck -j 4 FOLDER | head -c 0`: the first report cannot be written; no further check
+// starts, the running ones end and remove their copies, and the status is 2.
+TEST(ChecksAtOnce, ClosedOutputStopsTheChecksAndLeavesNoCopy) {
+    TempFolder folder;
+    for (int i = 0; i < 40; ++i)
+        WriteBytes(folder / ("p" + std::to_string(i) + ".kpj"), kCleanProject);
+    LargeProjects(folder, 2, 32);
+    TempFolder logs;
+    const int errors = ::open((logs / "errors").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    ::close(ends[0]);
+    Kpjcheck checker({"-j", "4", folder.path().string()}, ends[1], errors);
+    ::close(ends[1]);
+    ::close(errors);
+    const int status = checker.wait();
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_EQ(ReadBytes(logs / "errors"),
+              "kpjcheck: cannot write to standard output; the output is incomplete.\n");
+    EXPECT_TRUE(CopiesIn(folder.path()).empty());
+}
+
+// Where no working copy can be made, each message names the candidate refused. Checks running
+// at once draw names in the order they come to it; still every message names the candidate
+// that one check after another names.
+TEST(ChecksAtOnce, RefusedCopiesAreNamedAsOneCheckAfterAnotherNamesThem) {
+    TempFolder place;
+    TempFolder logs;
+    SmallMount mount(place.path(), "size=256k");
+    if (!mount.mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root and mount rights)";
+    for (int i = 0; i < 12; ++i)
+        WriteBytes(place / ("p" + std::to_string(i) + ".kpj"), kCleanProject);
+    ASSERT_TRUE(mount.remountReadOnly());
+    const EnvironmentSetting tmpdir("TMPDIR", place.path().string());
+    std::map<std::string, std::string> outputs;
+    for (const char* jobs : {"1", "2", "8"}) {
+        const fs::path out = logs / (std::string("out") + jobs);
+        const fs::path err = logs / (std::string("err") + jobs);
+        const int outFile = ::open(out.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        const int errFile = ::open(err.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        Kpjcheck checker({"-j", jobs, place.path().string()}, outFile, errFile);
+        ::close(outFile);
+        ::close(errFile);
+        const int status = checker.wait();
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 2);
+        outputs[jobs] = ReadBytes(out) + "\n--- standard error ---\n" + ReadBytes(err);
+    }
+    EXPECT_NE(outputs["1"].find("Cannot create the working copy \""), std::string::npos)
+        << outputs["1"];
+    EXPECT_EQ(outputs["2"], outputs["1"]);
+    EXPECT_EQ(outputs["8"], outputs["1"]);
 }
 
 // The window ends through exit() when its display connection is lost.
