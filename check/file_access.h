@@ -13,17 +13,32 @@
 #include <string_view>
 #include <utility>
 
+#ifdef _WIN32
+#include "check/wide_text.h"
+#endif
+
 namespace kestrova {
 
-// A path from UTF-8 text and back: the same bytes on every system.
+// A path from UTF-8 text and back: the same bytes on every system. On Windows the path holds
+// UTF-16, made by the one conversion of wide_text.h; a std::string handed to a path directly
+// would be read in the ANSI code page instead.
+#ifdef _WIN32
 inline std::filesystem::path PathFromUtf8(std::string_view text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+    return std::filesystem::path(win32::Wide(text));
 }
 
 inline std::string Utf8FromPath(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+    return win32::Utf8(path.native());
 }
+#else
+inline std::filesystem::path PathFromUtf8(std::string_view text) {
+    return std::filesystem::path(std::string(text));
+}
+
+inline std::string Utf8FromPath(const std::filesystem::path& path) {
+    return path.native();
+}
+#endif
 
 // A file operation the system refused. The code is the system's own: errno on POSIX,
 // GetLastError() on Windows.
