@@ -129,8 +129,10 @@ private:
 
 // Keeps a file this process made on the list of files removed when the process is ended by a
 // signal (Ctrl+C, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1 and every other signal that ends a process
-// unless it is caught; the console closing on Windows) or through exit().
-// Leaving the list does not remove the file.
+// unless it is caught; the console closing on Windows) or through exit(). On Windows the system
+// removes the file even when the process is ended by force (TerminateProcess): the list holds
+// it open with delete-on-close, so leaving the list removes it there. On POSIX leaving the list
+// does not remove the file, and SIGKILL, which no process can catch, leaves it.
 class RemovalOnExit {
 public:
     RemovalOnExit() = default;
@@ -156,7 +158,8 @@ struct NewFile {
 
 // Creates the file only if nothing of that name exists (never through a link), readable and
 // writable by its owner whatever the umask, and puts it on the list of files removed when the
-// process is ended. Nothing when the name is taken; throws FileFailure on any other failure.
+// process is ended. On Windows every other open of the file must share delete access. Nothing when
+// the name is taken; throws FileFailure on any other failure.
 std::optional<NewFile> CreateNewFile(const std::filesystem::path& path);
 
 struct WritableFile {
