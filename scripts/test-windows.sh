@@ -7,8 +7,8 @@
 #     pages are then read back and compared with the pages the test expected;
 #   - checks kpjcheck.exe against the Linux kpjcheck on every project under tests/data and
 #     examples: the same report (its CR LF line ends read as LF) and the same exit status, with
-#     the project named by a drive-letter path with backslashes, and once more under a
-#     non-ASCII name;
+#     the project named by a drive-letter path with backslashes, and once more under names in
+#     Latin, Cyrillic and CJK letters, and through a wildcard;
 #   - installs the setup program silently, opens a project through the file type it registers
 #     and uninstalls it silently, checking what each step leaves in the prefix.
 set -euo pipefail
@@ -209,7 +209,10 @@ projects=$scratch/projects
 mkdir -p "$projects"
 cp -r tests/data examples "$projects/"
 first=$(find "$projects" -name '*.kpj' | sort | head -n 1)
-cp "$first" "$projects/Überblick.kpj"
+# The command line in Latin, Cyrillic and CJK letters.
+for name in Überblick Кино 映画; do
+  cp "$first" "$projects/$name.kpj"
+done
 # One project: the same exit status and the same report from both tools. Prints a line that
 # starts with DIFFERS when they disagree.
 compare_project() {
@@ -261,6 +264,19 @@ windows_status=0
 if [ "$linux_status" != "$windows_status" ] ||
   ! as_linux_report "$scratch/windows.raw" "" "" | cmp -s - "$scratch/linux.out"; then
   echo "DIFFERS kpjcheck Überblick.kpj from its own folder"
+  failures=$((failures + 1))
+fi
+# A wildcard, which the Command Prompt leaves to the program: the same files, in the same order,
+# as the Linux shell's expansion gives the Linux tool.
+linux_status=0
+"$linux_kpjcheck" "$projects"/examples/*.kpj >"$scratch/linux.out" 2>/dev/null || linux_status=$?
+windows_status=0
+"$wine" "$out/kpjcheck.exe" "$(windows_path "$projects/examples")\\*.kpj" >"$scratch/windows.raw" 2>/dev/null ||
+  windows_status=$?
+if [ "$linux_status" != "$windows_status" ] ||
+  ! as_linux_report "$scratch/windows.raw" "$(windows_path "$projects/examples")\\" \
+    "$projects/examples/" | cmp -s - "$scratch/linux.out"; then
+  echo "DIFFERS kpjcheck examples\\*.kpj"
   failures=$((failures + 1))
 fi
 left=$(find "$projects" -name '*.tmp' | wc -l)
