@@ -157,6 +157,41 @@ TEST(StandardOutput, redirectedOutputIsUtf8WithCrLfAndALostWriteFailsTheStream) 
     CloseHandle(writing);
 }
 
+// kpjcheck.exe whose standard output takes nothing (a pipe whose reader has gone) has lost its
+// report, and says so with status 2 instead of the status of the check.
+TEST(StandardOutput, kpjcheckExitsTwoWhenItsReportIsNotTaken) {
+    TempFolder folder;
+    const fs::path project = folder / "findings.kpj";
+    WriteBytes(project, ReadBytes(FixturePath("gap_hole_between_items.kpj")));
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    HANDLE reading = nullptr;
+    HANDLE writing = nullptr;
+    ASSERT_TRUE(CreatePipe(&reading, &writing, &inherited, 0));
+    CloseHandle(reading);
+    const fs::path messages = folder / "messages.txt";
+    const HANDLE err = CreateFileW(messages.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring commandLine = L"\"" + fs::path(KESTROVA_KPJCHECK).make_preferred().wstring() +
+                               L"\" \"" + project.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writing;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                               CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process));
+    CloseHandle(writing);
+    CloseHandle(err);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 99;
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(status, 2u);
+    EXPECT_THAT(ReadBytes(messages), HasSubstr("cannot write to standard output"));
+}
+
 // A console of the test's own, in a code page that has none of the letters written to it, and
 // what it shows.
 class ConsoleScreen : public testing::Test {
