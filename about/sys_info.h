@@ -48,9 +48,10 @@ public:
     virtual ~ProgramLauncher() = default;
     // True when an ordinary file (not hidden, not a system file, not a folder) is at the path.
     virtual bool IsOrdinaryFile(const std::string& path) = 0;
-    // Starts the command line in a normal window with the focus, without waiting for it.
-    // False when the program could not be started.
-    virtual bool Start(const std::string& commandLine) = 0;
+    // Starts the program at the path, and only it (never a command line that the system would
+    // split at a space), in a normal window with the focus, without waiting for it. False when
+    // the program could not be started.
+    virtual bool Start(const std::string& program) = 0;
 };
 
 // A value that was read but holds no data at all, so it cannot be taken as text.

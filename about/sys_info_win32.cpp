@@ -48,16 +48,20 @@ public:
                 (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
     }
 
-    bool Start(const std::string& commandLine) override {
-        std::vector<char> line(commandLine.begin(), commandLine.end());
+    // The path is given as the program to start, and again, quoted, as the command line the
+    // program sees: a path with spaces (C:\Program Files\...) started as an unquoted command line
+    // would make Windows try C:\Program.exe first.
+    bool Start(const std::string& program) override {
+        const std::string quoted = "\"" + program + "\"";
+        std::vector<char> line(quoted.begin(), quoted.end());
         line.push_back('\0');
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_SHOWNORMAL;
         PROCESS_INFORMATION process{};
-        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &process)) {
+        if (program.empty() || !CreateProcessA(program.c_str(), line.data(), nullptr, nullptr,
+                                               FALSE, 0, nullptr, nullptr, &startup, &process)) {
             return false;
         }
         // The tool runs on its own; we neither wait for it nor track it.

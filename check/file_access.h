@@ -13,17 +13,32 @@
 #include <string_view>
 #include <utility>
 
+#ifdef _WIN32
+#include "check/wide_text.h"
+#endif
+
 namespace kestrova {
 
-// A path from UTF-8 text and back: the same bytes on every system.
+// A path from UTF-8 text and back: the same bytes on every system. On Windows the path holds
+// UTF-16, made by the one conversion of wide_text.h; a std::string handed to a path directly
+// would be read in the ANSI code page instead.
+#ifdef _WIN32
 inline std::filesystem::path PathFromUtf8(std::string_view text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+    return std::filesystem::path(win32::Wide(text));
 }
 
 inline std::string Utf8FromPath(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+    return win32::Utf8(path.native());
 }
+#else
+inline std::filesystem::path PathFromUtf8(std::string_view text) {
+    return std::filesystem::path(std::string(text));
+}
+
+inline std::string Utf8FromPath(const std::filesystem::path& path) {
+    return path.native();
+}
+#endif
 
 // A file operation the system refused. The code is the system's own: errno on POSIX,
 // GetLastError() on Windows.
@@ -120,8 +135,10 @@ inline constexpr int kMostFilesListed = 2 * kMostChecksAtOnce + 8;
 
 // Keeps a file this process made on the list of files removed when the process is ended by a
 // signal (Ctrl+C, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1 and every other signal that ends a process
-// unless it is caught; the console closing on Windows) or through exit().
-// Leaving the list does not remove the file.
+// unless it is caught; the console closing on Windows) or through exit(). On Windows the system
+// removes the file even when the process is ended by force (TerminateProcess): the list holds
+// it open with delete-on-close, so leaving the list removes it there. On POSIX leaving the list
+// does not remove the file, and SIGKILL, which no process can catch, leaves it.
 class RemovalOnExit {
 public:
     RemovalOnExit() = default;
@@ -147,7 +164,8 @@ struct NewFile {
 
 // Creates the file only if nothing of that name exists (never through a link), readable and
 // writable by its owner whatever the umask, and puts it on the list of files removed when the
-// process is ended. Nothing when the name is taken; throws FileFailure on any other failure.
+// process is ended. On Windows every other open of the file must share delete access. Nothing when
+// the name is taken; throws FileFailure on any other failure.
 std::optional<NewFile> CreateNewFile(const std::filesystem::path& path);
 
 struct WritableFile {

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <string>
+#include <utility>
 
 namespace kestrova {
 namespace {
@@ -85,8 +86,26 @@ BOOL WINAPI RemoveListedFilesOnConsoleEvent(DWORD) {
     return FALSE;
 }
 
-RemovalOnExit List(const std::filesystem::path& path) {
-    return RemovalOnExit(gListed.list(path.native(), kThisProcess));
+// A second handle to each listed file, opened with delete-on-close: the system removes the file
+// once its last handle closes, however the process ends, even by TerminateProcess ("End task"),
+// which runs none of the process's code. Held by the entry's slot, so that the name stays while
+// the check runs and the file goes when the entry leaves the list.
+HANDLE gKeepers[decltype(gListed)::kSize] = {};
+
+void CloseKeeper(int slot) {
+    if (gKeepers[slot] != nullptr)
+        CloseHandle(std::exchange(gKeepers[slot], nullptr));
+}
+
+// A keeper that finds no slot closes at once: the file then goes as soon as it is closed.
+RemovalOnExit List(const std::filesystem::path& path, HANDLE keeper) {
+    const int slot = gListed.list(path.native(), kThisProcess);
+    if (slot < 0) {
+        CloseHandle(keeper);
+        return RemovalOnExit();
+    }
+    gKeepers[slot] = keeper;
+    return RemovalOnExit(slot);
 }
 
 } // namespace
@@ -213,16 +232,23 @@ void OutputFile::writeAll(std::string_view bytes) {
 
 std::optional<NewFile> CreateNewFile(const std::filesystem::path& path) {
     const FileBeingMade making;
-    // FILE_SHARE_DELETE lets the console handler remove the file while it is still open.
-    FileHandle handle(Stored(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    // Deleted by the system when its last handle closes (see gKeepers). FILE_SHARE_DELETE lets
+    // the console handler remove the file while it is still open, and every other open of it
+    // must allow it too.
+    FileHandle handle(
+        Stored(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, kShareAll, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr)));
     if (Native(handle) == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
             return std::nullopt;
         throw FileFailure(static_cast<int>(error));
     }
-    return NewFile{OutputFile(std::move(handle)), List(path)};
+    HANDLE keeper = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), Native(handle), GetCurrentProcess(), &keeper, 0,
+                         FALSE, DUPLICATE_SAME_ACCESS))
+        throw FileFailure(static_cast<int>(GetLastError()));
+    return NewFile{OutputFile(std::move(handle)), List(path, keeper)};
 }
 
 WritableFile OpenForWriting(const std::filesystem::path& path) {
@@ -267,8 +293,10 @@ std::filesystem::path UserTemporaryFolder() {
 // Removal on exit
 
 RemovalOnExit::~RemovalOnExit() {
-    if (slot_ >= 0)
+    if (slot_ >= 0) {
+        CloseKeeper(slot_);
         gListed.release(slot_);
+    }
 }
 
 void RemoveListedFilesOnExit() {

@@ -1,6 +1,7 @@
 #include "check/working_copy.h"
 
 #include "check/check_failure.h"
+#include "check/file_identity.h"
 #include "check/line_rewriter.h"
 
 #include <algorithm>
@@ -153,8 +154,7 @@ void StopOnUnreadableEncoding(const LineRewriter& rewriter,
 }
 
 bool InTemporaryFolder(const WorkingCopy& copy) {
-    std::error_code ignored;
-    return std::filesystem::equivalent(copy.path().parent_path(), UserTemporaryFolder(), ignored);
+    return SameFile(copy.path().parent_path(), UserTemporaryFolder());
 }
 
 // Writes the copy, and where its folder has no room left (a full device, a used-up quota),

@@ -2,6 +2,7 @@
 
 #include "check/check_project.h"
 #include "check/file_access.h"
+#include "check/file_identity.h"
 #include "check/report_writer.h"
 #include "cli/json_report.h"
 #include "cli/output_format.h"
@@ -197,10 +198,9 @@ int UsageError(std::ostream& err, const std::string& problem) {
     return kNotChecked;
 }
 
-// The picture must never take the place of the project it shows.
+// The picture must never take the place of the project it shows, under any of its names.
 bool WouldOverwriteProject(const std::string& picture, const std::string& project) {
-    std::error_code ignored;
-    return std::filesystem::equivalent(picture, project, ignored);
+    return SameFile(PathFromUtf8(picture), PathFromUtf8(project));
 }
 
 // Hands the picture to its file in pieces. The first failure is kept, and nothing more is

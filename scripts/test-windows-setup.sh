@@ -69,7 +69,7 @@ check_opened() {
   program=$(head -n 1 "$scratch/window.raw" | tr -d '\r')
   [ "$program" = "$folder\\kestrova-checker.exe" ] ||
     setup_failed "the project was opened by '$program'"
-  "$wine" "$out/kpjcheck.exe" "$(windows_path "$opened/rough-cut.kpj")" >"$scratch/kpjcheck.raw" \
+  kpjcheck_exe "$(windows_path "$opened/rough-cut.kpj")" >"$scratch/kpjcheck.raw" \
     2>/dev/null || true
   # The box holds no line end after the last line.
   tail -n +2 "$scratch/window.raw" | tr -d '\r' | sed -e '/^$/d' -e '$a\' >"$scratch/window.out"

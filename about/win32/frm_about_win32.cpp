@@ -3,7 +3,7 @@
 #include "about/about_texts.h"
 #include "app/command_guard.h"
 #include "app/win32/resource_ids.h"
-#include "app/win32/wide_text.h"
+#include "check/wide_text.h"
 
 #include <iterator>
 

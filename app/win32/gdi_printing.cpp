@@ -1,6 +1,6 @@
 #include "app/win32/gdi_printing.h"
 
-#include "app/win32/wide_text.h"
+#include "check/wide_text.h"
 
 #include <winspool.h>
 

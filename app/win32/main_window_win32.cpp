@@ -5,7 +5,7 @@
 #include "app/open_command.h"
 #include "app/win32/print_progress_win32.h"
 #include "app/win32/resource_ids.h"
-#include "app/win32/wide_text.h"
+#include "check/wide_text.h"
 
 #include <shellapi.h>
 

@@ -1,7 +1,7 @@
 #include "app/win32/message_box_win32.h"
 
 #include "app/app_info.h"
-#include "app/win32/wide_text.h"
+#include "check/wide_text.h"
 
 namespace kestrova::win32 {
 

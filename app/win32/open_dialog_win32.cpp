@@ -1,6 +1,6 @@
 #include "app/win32/open_dialog_win32.h"
 
-#include "app/win32/wide_text.h"
+#include "check/wide_text.h"
 
 #include <algorithm>
 

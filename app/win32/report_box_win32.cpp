@@ -1,6 +1,6 @@
 #include "app/win32/report_box_win32.h"
 
-#include "app/win32/wide_text.h"
+#include "check/wide_text.h"
 
 #include <string_view>
 

@@ -6,7 +6,7 @@
 
 #include "app/win32/main_window_win32.h"
 #include "app/win32/report_box_win32.h"
-#include "app/win32/wide_text.h"
+#include "check/wide_text.h"
 
 #include <windows.h>
 

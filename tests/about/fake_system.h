@@ -101,8 +101,8 @@ public:
         checked.push_back(path);
         return files.count(path) == 1;
     }
-    bool Start(const std::string& commandLine) override {
-        started.push_back(commandLine);
+    bool Start(const std::string& program) override {
+        started.push_back(program);
         return startSucceeds;
     }
 

@@ -15,7 +15,6 @@ namespace {
 
 using testing::MarkerAppears;
 using testing::MarkerProgram;
-using testing::Quoted;
 using testing::ScratchFolder;
 
 enum class Entry { OrdinaryFile, HiddenFile, SystemFile, Folder, Missing };
@@ -62,16 +61,33 @@ TEST(PlatformLauncher, TakesOnlyAnOrdinaryFileForTheTool) {
     }
 }
 
-TEST(PlatformLauncher, StartsTheCommandLineWithItsQuotedArgument) {
-    ScratchFolder folder;
-    const auto marker = folder / "started here.marker";
-    ASSERT_TRUE(PlatformLauncher().Start(Quoted(MarkerProgram()) + " " + Quoted(marker.string())));
-    EXPECT_TRUE(MarkerAppears(marker));
+// The registry leads to a path with spaces, such as C:\Program Files\Common Files\...: that
+// program must start, and never C:\Program.exe, which an unquoted command line would start.
+TEST(PlatformLauncher, StartsTheProgramAtThePathAndNoneNamedByAPartOfIt) {
+    const std::filesystem::path decoy = "C:\\Program.exe";
+    if (std::filesystem::exists(decoy))
+        GTEST_SKIP() << "C:\\Program.exe is another program's";
+    std::error_code failed;
+    std::filesystem::copy_file(MarkerProgram(), decoy, failed);
+    if (failed)
+        GTEST_SKIP() << "C:\\ takes no new files here";
+    const std::filesystem::path folder = "C:\\Program Files\\Common Files\\Kestrova launcher " +
+                                         std::to_string(GetCurrentProcessId());
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path tool = folder / "MSINFO32.EXE";
+    std::filesystem::copy_file(MarkerProgram(), tool);
+    const bool started = PlatformLauncher().Start(tool.string());
+    const bool toolRan = started && MarkerAppears(tool.string() + ".marker");
+    std::error_code ignored;
+    std::filesystem::remove(decoy, ignored);
+    std::filesystem::remove_all(folder, ignored);
+    EXPECT_TRUE(started);
+    EXPECT_TRUE(toolRan) << "another program was started in its place";
 }
 
 TEST(PlatformLauncher, ReportsAProgramThatCannotStart) {
     ScratchFolder folder;
-    EXPECT_FALSE(PlatformLauncher().Start(Quoted((folder / "no such tool.exe").string())));
+    EXPECT_FALSE(PlatformLauncher().Start((folder / "no such tool.exe").string()));
     EXPECT_FALSE(PlatformLauncher().Start(""));
 }
 

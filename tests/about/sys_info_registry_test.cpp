@@ -18,7 +18,6 @@ namespace {
 
 using testing::MarkerAppears;
 using testing::MarkerProgram;
-using testing::Quoted;
 using testing::ScratchFolder;
 
 const char* const kTestKey = "SOFTWARE\\Kestrova Checker Test";
@@ -133,13 +132,16 @@ protected:
     RecordingMessages messages;
 };
 
+// The value holds the tool's path as it is, spaces and all.
 TEST_F(SysInfoUnderTheRegistry, StartsTheProgramNamedByThePathValue) {
-    WrittenKey tool(kToolKey);
-    const auto marker = folder / "from path.marker";
-    tool.setText("PATH", Quoted(MarkerProgram()) + " " + Quoted(marker.string()));
+    WrittenKey key(kToolKey);
+    std::filesystem::create_directory(folder / "Common Files");
+    const auto tool = folder / "Common Files" / "MSINFO32.EXE";
+    std::filesystem::copy_file(MarkerProgram(), tool);
+    key.setText("PATH", tool.string());
     Start();
     EXPECT_TRUE(messages.texts.empty());
-    EXPECT_TRUE(MarkerAppears(marker));
+    EXPECT_TRUE(MarkerAppears(tool.string() + ".marker"));
 }
 
 TEST_F(SysInfoUnderTheRegistry, StartsMsinfo32FromTheLocationKeysFolder) {

@@ -45,10 +45,6 @@ inline std::string MarkerProgram() {
     return fs::path(KESTROVA_MARKER_PROGRAM).make_preferred().string();
 }
 
-inline std::string Quoted(const std::string& text) {
-    return '"' + text + '"';
-}
-
 // A started program runs on its own: its marker appears when it gets there.
 inline bool MarkerAppears(const fs::path& marker) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);

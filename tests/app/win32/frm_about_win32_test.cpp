@@ -5,7 +5,7 @@
 
 #include "about/about_texts.h"
 #include "app/win32/resource_ids.h"
-#include "app/win32/wide_text.h"
+#include "check/wide_text.h"
 
 #include "window_support.h"
 

@@ -6,7 +6,7 @@
 #include "app/win32/gdi_printing.h"
 
 #include "app/win32/resource_ids.h"
-#include "app/win32/wide_text.h"
+#include "check/wide_text.h"
 
 #include "window_support.h"
 

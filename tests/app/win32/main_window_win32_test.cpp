@@ -7,9 +7,9 @@
 #include "app/command_guard.h"
 #include "app/report_printing.h"
 #include "app/win32/resource_ids.h"
-#include "app/win32/wide_text.h"
 #include "check/check_project.h"
 #include "check/report_writer.h"
+#include "check/wide_text.h"
 
 #include "window_support.h"
 
@@ -352,11 +352,9 @@ TEST_F(Win32Window, TheRealOpenDialogTakesATypedNameAndMovesTheWorkingFolder) {
     EXPECT_FALSE(window().reportBox().text().empty());
 }
 
-TEST_F(Win32Window, AFileDroppedOnTheWindowIsChecked) {
-    const std::filesystem::path project = Projects().front();
-    const std::wstring name = project.wstring();
-    // A drop as the shell makes it: DROPFILES and the names, each ending in a zero, then one
-    // more zero.
+// A drop as the shell makes it: DROPFILES and the names, each ending in a zero, then one more
+// zero.
+void DropFile(HWND window, const std::wstring& name) {
     const std::size_t bytes = sizeof(DROPFILES) + (name.size() + 2) * sizeof(wchar_t);
     HGLOBAL memory = GlobalAlloc(GHND, bytes);
     auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
@@ -364,13 +362,56 @@ TEST_F(Win32Window, AFileDroppedOnTheWindowIsChecked) {
     drop->fWide = TRUE;
     name.copy(reinterpret_cast<wchar_t*>(drop + 1), name.size());
     GlobalUnlock(memory);
+    SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+TEST_F(Win32Window, AFileDroppedOnTheWindowIsChecked) {
+    const std::filesystem::path project = Projects().front();
+    const std::wstring name = project.wstring();
     window().messages().answerNextWithOk(1);
-    SendMessageW(main(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+    DropFile(main(), name);
     EXPECT_EQ(std::filesystem::path(window().openDialog().fileName()), project);
     UnseededRandom random;
     EXPECT_EQ(window().reportBox().text(),
               ReportText(CheckProject({Utf8(name), WorkingCopyPlace::CurrentDirectory}, random)));
     EXPECT_NE(GetWindowLongPtrW(main(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
+}
+
+// Latin, Cyrillic and CJK names, for the folder and the project, dropped and typed into the
+// real Open dialog: each is checked, and its working copy goes again.
+TEST_F(Win32Window, NamesInEveryScriptAreCheckedWhenDroppedOrTypedIntoTheOpenDialog) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::filesystem::path root =
+        std::filesystem::path(temp) / (L"kestrova-names-" + std::to_wstring(GetCurrentProcessId()));
+    UnseededRandom random;
+    for (const wchar_t* name : {L"Caf\u00e9", L"\u041a\u0438\u043d\u043e", L"\u6620\u753b"}) {
+        const std::filesystem::path folder = root / name;
+        std::filesystem::create_directories(folder);
+        const std::filesystem::path project = folder / (std::wstring(name) + L".kpj");
+        std::filesystem::copy_file(std::filesystem::u8path(KESTROVA_EXAMPLES) / "rough-cut.kpj",
+                                   project);
+        SetCurrentDirectoryW(folder.c_str());
+        const std::string expected = ReportText(
+            CheckProject({Utf8(project.wstring()), WorkingCopyPlace::CurrentDirectory}, random));
+        window().reportBox().setText("");
+        DropFile(main(), project.wstring());
+        EXPECT_EQ(window().reportBox().text(), expected) << Utf8(name);
+        window().reportBox().setText("");
+        SetCurrentDirectoryW(temp);
+        const std::wstring typed = project.wstring();
+        window().openDialog().setHook(TypeNameAndPressOk, reinterpret_cast<LPARAM>(typed.c_str()));
+        SendMessageW(main(), WM_COMMAND, IDM_FILE_OPEN, 0);
+        EXPECT_EQ(window().reportBox().text(), expected) << Utf8(name);
+        EXPECT_EQ(std::filesystem::path(window().openDialog().fileName()), project);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                                std::filesystem::directory_iterator()),
+                  1)
+            << "a working copy was left beside " << Utf8(name);
+    }
+    SetCurrentDirectoryW(temp);
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
 }
 
 // The message box, found while it shows and closed with OK.

@@ -4,9 +4,9 @@
 
 #include "app/win32/main_window_win32.h"
 
-#include "app/win32/wide_text.h"
 #include "check/check_project.h"
 #include "check/report_writer.h"
+#include "check/wide_text.h"
 
 #include "window_support.h"
 
