@@ -299,7 +299,7 @@ public:
             if (*at == '\n')
                 --line;
         }
-        return static_cast<std::uint32_t>(std::clamp<long>(line, 1, UINT32_MAX));
+        return static_cast<std::uint32_t>(std::clamp<std::int64_t>(line, 1, UINT32_MAX));
     }
 
     // The parse has failed for good: what follows in the input cannot change its outcome, so

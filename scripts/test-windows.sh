@@ -55,9 +55,20 @@ PATH=$PATH:$(dirname "$wine") # wineserver beside it
 # The services this stage starts, each stopped by its own process id.
 service_pids=()
 # cups-pdf writes into the PDF folder of the user the job runs as (this one), in the home that
-# the user database gives: the files there before the stage are kept.
+# the user database gives: the files there before the stage are kept. A file written during the
+# stage is the stage's own, also where it took the name of one left there by an earlier run
+# (its time is after the stage's mark).
 pdf_output=$(getent passwd "$(id -un)" | cut -d: -f6)/PDF
 pdf_before=$scratch/pdf-before
+pdf_mark=$scratch/pdf-mark
+printed_pdfs() {
+  local name
+  for name in $(find "$pdf_output" -maxdepth 1 -type f -name '*.pdf' -printf '%f\n' 2>/dev/null); do
+    if ! grep -qxF "$name" "$pdf_before" || [ "$pdf_output/$name" -nt "$pdf_mark" ]; then
+      echo "$pdf_output/$name"
+    fi
+  done
+}
 stop_wine() {
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
@@ -69,9 +80,9 @@ stop_wine() {
     wait "$pid" 2>/dev/null || true
   done
   if [ -f "$pdf_before" ]; then
-    local name
-    for name in $(find "$pdf_output" -maxdepth 1 -type f -name '*.pdf' -printf '%f\n' 2>/dev/null); do
-      grep -qxF "$name" "$pdf_before" || rm -f "$pdf_output/$name"
+    local pdf
+    for pdf in $(printed_pdfs); do
+      rm -f "$pdf"
     done
     [ -s "$pdf_before" ] || rmdir "$pdf_output" 2>/dev/null || true
   fi
@@ -121,6 +132,8 @@ lpadmin -p "$print_queue" -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_n
 lpadmin -d "$print_queue"
 find "$pdf_output" -maxdepth 1 -type f -name '*.pdf' -printf '%f\n' >"$pdf_before" 2>/dev/null ||
   true
+touch "$pdf_mark"
+sleep 1 # the mark is older than any file printed from here on, to the second
 # Where the window's print test writes the pages it expects (drive Z: is the host's root).
 export KESTROVA_PRINT_CHECK="Z:${scratch//\//\\}\\print-check"
 echo "== X server :$display_number, openbox and CUPS on port $port ready in $((SECONDS - started)) s"
@@ -148,10 +161,8 @@ echo "== Windows test suites under Wine: $((SECONDS - started)) s" \
 # The window's printout: one PDF (the cancelled print left none), titled after the project,
 # whose every page holds the lines the test expected there.
 check_printout() {
-  local pdfs=() name page expected
-  for name in $(find "$pdf_output" -maxdepth 1 -type f -name '*.pdf' -printf '%f\n' 2>/dev/null); do
-    grep -qxF "$name" "$pdf_before" || pdfs+=("$pdf_output/$name")
-  done
+  local pdfs=() page expected
+  mapfile -t pdfs < <(printed_pdfs)
   if [ ! -f "$scratch/print-check/page-1.txt" ]; then
     echo "PRINT: the window's print test wrote no expected pages"
     return 1
@@ -160,10 +171,7 @@ check_printout() {
   for _ in $(seq 100); do
     [ ${#pdfs[@]} -gt 0 ] && [ -z "$(lpstat -o "$print_queue" 2>/dev/null)" ] && break
     sleep 0.2
-    pdfs=()
-    for name in $(find "$pdf_output" -maxdepth 1 -type f -name '*.pdf' -printf '%f\n' 2>/dev/null); do
-      grep -qxF "$name" "$pdf_before" || pdfs+=("$pdf_output/$name")
-    done
+    mapfile -t pdfs < <(printed_pdfs)
   done
   if [ ${#pdfs[@]} != 1 ]; then
     echo "PRINT: ${#pdfs[@]} PDF files were printed instead of 1"
@@ -325,21 +333,25 @@ if [ "$linux_status" != "$windows_status" ] ||
   failures=$((failures + 1))
 fi
 # The whole folder, searched and checked three projects at once: the same reports, messages and
-# status as the Linux kpjcheck, in the same order, with backslashes between the names.
-linux_status=0
-(cd "$projects" && "$linux_kpjcheck" -j 3 . >"$scratch/linux.out" 2>"$scratch/linux.err") ||
-  linux_status=$?
-windows_status=0
-(cd "$projects" && kpjcheck_exe -j 3 . >"$scratch/windows.raw" \
-  2>"$scratch/windows-err.raw") || windows_status=$?
-if [ "$linux_status" != "$windows_status" ] ||
-  ! as_linux_report "$scratch/windows.raw" '\' / | cmp -s - "$scratch/linux.out" ||
-  ! as_linux_report "$scratch/windows-err.raw" '\' / | cmp -s - "$scratch/linux.err"; then
-  echo "DIFFERS kpjcheck -j 3 on the folder of projects (status $windows_status on Windows," \
-    "$linux_status on Linux)"
-  as_linux_report "$scratch/windows-err.raw" '\' / | diff -u "$scratch/linux.err" - | head -n 20
-  failures=$((failures + 1))
-fi
+# status as the Linux kpjcheck, in the same order, with backslashes between the names; and the
+# same again as GNU lines, which name the project file's line of every finding.
+for format in text gnu; do
+  linux_status=0
+  (cd "$projects" && "$linux_kpjcheck" -j 3 --format "$format" . >"$scratch/linux.out" \
+    2>"$scratch/linux.err") || linux_status=$?
+  windows_status=0
+  (cd "$projects" && kpjcheck_exe -j 3 --format "$format" . >"$scratch/windows.raw" \
+    2>"$scratch/windows-err.raw") || windows_status=$?
+  if [ "$linux_status" != "$windows_status" ] ||
+    ! as_linux_report "$scratch/windows.raw" '\' / | cmp -s - "$scratch/linux.out" ||
+    ! as_linux_report "$scratch/windows-err.raw" '\' / | cmp -s - "$scratch/linux.err"; then
+    echo "DIFFERS kpjcheck -j 3 --format $format on the folder of projects (status" \
+      "$windows_status on Windows, $linux_status on Linux)"
+    as_linux_report "$scratch/windows.raw" '\' / | diff -u "$scratch/linux.out" - | head -n 20
+    as_linux_report "$scratch/windows-err.raw" '\' / | diff -u "$scratch/linux.err" - | head -n 20
+    failures=$((failures + 1))
+  fi
+done
 left=$(find "$projects" -name '*.tmp' | wc -l)
 if [ "$left" != 0 ]; then
   echo "$left working copies were left behind"
