@@ -18,6 +18,8 @@ import sys
 import unittest
 import xml.parsers.expat
 
+from fixture_projects import fixture_projects
+
 SETTINGS = argparse.Namespace()
 ITEMS = {"layeritem_video", "layeritem_bitmap", "layeritem_effect", "layeritem_audio",
          "layeritem_filter"}
@@ -105,11 +107,7 @@ def judged_times(items):
 
 
 def projects():
-    found = []
-    for folder in SETTINGS.folders:
-        found += sorted(os.path.join(folder, name) for name in os.listdir(folder)
-                        if name.endswith(".kpj"))
-    return found
+    return fixture_projects(SETTINGS.folders)
 
 
 def run(arguments):

@@ -20,16 +20,14 @@ import xml.etree.ElementTree as ElementTree
 
 import jsonschema
 
+from fixture_projects import fixture_projects
+
 SETTINGS = argparse.Namespace()
 LOST = "kpjcheck: cannot write to standard output"
 
 
 def projects():
-    found = []
-    for folder in SETTINGS.folders:
-        found += sorted(os.path.join(folder, name) for name in os.listdir(folder)
-                        if name.endswith(".kpj"))
-    return found
+    return fixture_projects(SETTINGS.folders)
 
 
 class KpjcheckProcess(unittest.TestCase):

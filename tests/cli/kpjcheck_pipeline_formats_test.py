@@ -21,17 +21,15 @@ import urllib.parse
 
 import junitparser
 
+from fixture_projects import fixture_projects
+
 SETTINGS = argparse.Namespace()
 FORMATS = ("text", "json", "sarif", "junit", "github", "gnu")
 ERROR_RULES = {"not-well-formed", "check-stopped"}
 
 
 def projects():
-    found = []
-    for folder in SETTINGS.folders:
-        found += sorted(os.path.join(folder, name) for name in os.listdir(folder)
-                        if name.endswith(".kpj"))
-    return found
+    return fixture_projects(SETTINGS.folders)
 
 
 def expected_findings(report):
