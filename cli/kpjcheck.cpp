@@ -276,6 +276,7 @@ struct TimedCheck {
     std::chrono::duration<double> took;
     std::uint64_t firstDraw = 0; // where its draws from the generator began
     std::uint64_t draws = 0;
+    bool drawsUnbroken = true; // no other check drew between its first draw and its last
 };
 
 TimedCheck TimeCheck(const CheckRequest& request, SharedRandom& random) {
@@ -283,16 +284,17 @@ TimedCheck TimeCheck(const CheckRequest& request, SharedRandom& random) {
     CheckDraws draws(random);
     CheckResult result = CheckProject(request, draws);
     return {std::move(result), std::chrono::steady_clock::now() - started, draws.first(),
-            draws.count()};
+            draws.count(), draws.unbroken()};
 }
 
 // The working copy's name reaches the output only in the message of a check stopped over a
 // file. Checks running at once draw names in the order they reach the generator, so such a
 // check, where its draws did not begin where they would have with one check after another, is
-// checked again from that place: the message is then the one `-j 1` writes.
+// checked again from that place: the message is then the one `-j 1` writes. So is a check
+// whose draws began in the right place but had another check's draws among them.
 void AsOneAfterAnother(TimedCheck& done, const CheckRequest& request, std::uint64_t place) {
     const bool namesCopy = done.result.stop && done.result.stop->cause == StopCause::FileAccess;
-    if (!namesCopy || done.draws == 0 || done.firstDraw == place)
+    if (!namesCopy || done.draws == 0 || (done.firstDraw == place && done.drawsUnbroken))
         return;
     UnseededRandom fresh;
     SharedRandom sequence(fresh);

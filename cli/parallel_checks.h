@@ -34,7 +34,8 @@ private:
     std::uint64_t drawn_ = 0;
 };
 
-// One check's draws from the shared generator: where they began and how many there were.
+// One check's draws from the shared generator: where they began, how many there were, and
+// whether they came one after another with no other check's draw between them.
 class CheckDraws final : public RandomSource {
 public:
     explicit CheckDraws(SharedRandom& shared) : shared_(shared) {}
@@ -42,14 +43,17 @@ public:
         const auto [fraction, number] = shared_.draw();
         if (count_++ == 0)
             first_ = number;
+        last_ = number;
         return fraction;
     }
     std::uint64_t first() const { return first_; }
     std::uint64_t count() const { return count_; }
+    bool unbroken() const { return count_ == 0 || last_ - first_ + 1 == count_; }
 
 private:
     SharedRandom& shared_;
     std::uint64_t first_ = 0;
+    std::uint64_t last_ = 0;
     std::uint64_t count_ = 0;
 };
 
