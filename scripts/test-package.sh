@@ -40,7 +40,7 @@ grep -q "<release version=\"$version\"" "$scratch/usr/share/metainfo/$app_id.met
   fail "the metainfo has no release $version"
 
 echo "== lintian"
-lintian --fail-on error "$package" ||
+TMPDIR=$scratch lintian --fail-on error "$package" ||
   fail "lintian reports errors"
 
 echo "== installing"
