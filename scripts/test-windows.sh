@@ -14,6 +14,8 @@
 #     and uninstalls it silently, checking what each step leaves in the prefix, and runs it
 #     where it must fail or keep the user's files (scripts/test-windows-setup.sh).
 set -euo pipefail
+# A step that fails ends the stage; it says which, so that no stop goes unexplained.
+trap 'echo "test-windows.sh: the command at line $LINENO failed (status $?)" >&2' ERR
 cd "$(dirname "$0")/.."
 source_dir=$PWD
 out=$source_dir/build-windows
