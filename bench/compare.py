@@ -55,6 +55,16 @@ def paired(ours, theirs, pairs):
     return ratios, our_runs, their_runs
 
 
+def built_checker(args):
+    """The kpjcheck of the build folder given, once the arguments are known to allow quartiles."""
+    if args.pairs < 3:
+        sys.exit("--pairs: at least 3, for quartiles")
+    checker = os.path.abspath(os.path.join(args.build, "kpjcheck"))
+    if not os.access(checker, os.X_OK):
+        sys.exit(f"{checker} not found: build the project first")
+    return checker
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -63,11 +73,7 @@ def main():
     parser.add_argument("--shapes", default=",".join(SHAPES))
     parser.add_argument("--build", default=os.path.join(HERE, "..", "build"))
     args = parser.parse_args()
-    if args.pairs < 3:
-        sys.exit("--pairs: at least 3, for quartiles")
-    checker = os.path.abspath(os.path.join(args.build, "kpjcheck"))
-    if not os.access(checker, os.X_OK):
-        sys.exit(f"{checker} not found: build the project first")
+    checker = built_checker(args)
 
     print(f"{platform.node()}: {os.cpu_count()} cores, {time.strftime('%Y-%m-%d')}, "
           f"{args.pairs} pairs per row")

@@ -20,7 +20,7 @@ import sys
 import tempfile
 import time
 
-from compare import paired, quartiles
+from compare import built_checker, paired, quartiles
 from generate_project import FOOTER, HEADER, write_many_layers, write_single_layer
 
 SHAPES = ["ascending", "holes", "overlap", "layers"]
@@ -49,11 +49,7 @@ def main():
     parser.add_argument("--pairs", type=int, default=15)
     parser.add_argument("--build", default=os.path.join(os.path.dirname(__file__), "..", "build"))
     args = parser.parse_args()
-    if args.pairs < 3:
-        sys.exit("--pairs: at least 3, for quartiles")
-    checker = os.path.abspath(os.path.join(args.build, "kpjcheck"))
-    if not os.access(checker, os.X_OK):
-        sys.exit(f"{checker} not found: build the project first")
+    checker = built_checker(args)
 
     with tempfile.TemporaryDirectory() as folder:
         write_projects(folder, args.projects, args.items)

@@ -157,6 +157,30 @@ TEST(StandardOutput, redirectedOutputIsUtf8WithCrLfAndALostWriteFailsTheStream) 
     CloseHandle(writing);
 }
 
+// Runs kpjcheck.exe on one project, its standard output and error the handles given, and waits
+// for it; its exit status, or 99 where it could not be started.
+DWORD RunKpjcheck(const fs::path& project, HANDLE out, HANDLE err, DWORD creationFlags) {
+    std::wstring commandLine = L"\"" + fs::path(KESTROVA_KPJCHECK).make_preferred().wstring() +
+                               L"\" \"" + project.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process{};
+    DWORD status = 99;
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, creationFlags, nullptr,
+                        nullptr, &startup, &process)) {
+        ADD_FAILURE() << "kpjcheck.exe could not be started";
+        return status;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return status;
+}
+
 // kpjcheck.exe whose standard output takes nothing (a pipe whose reader has gone) has lost its
 // report, and says so with status 2 instead of the status of the check.
 TEST(StandardOutput, kpjcheckExitsTwoWhenItsReportIsNotTaken) {
@@ -171,23 +195,9 @@ TEST(StandardOutput, kpjcheckExitsTwoWhenItsReportIsNotTaken) {
     const fs::path messages = folder / "messages.txt";
     const HANDLE err = CreateFileW(messages.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    std::wstring commandLine = L"\"" + fs::path(KESTROVA_KPJCHECK).make_preferred().wstring() +
-                               L"\" \"" + project.wstring() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writing;
-    startup.hStdError = err;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                               CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process));
+    const DWORD status = RunKpjcheck(project, writing, err, CREATE_NO_WINDOW);
     CloseHandle(writing);
     CloseHandle(err);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD status = 99;
-    GetExitCodeProcess(process.hProcess, &status);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     EXPECT_EQ(status, 2u);
     EXPECT_THAT(ReadBytes(messages), HasSubstr("cannot write to standard output"));
 }
@@ -270,22 +280,7 @@ TEST_F(ConsoleScreen, kpjcheckShowsTheProjectsNameWhole) {
     const std::wstring name = L"Caf\u00e9 \u041a\u0438\u043d\u043e \u6620\u753b.kpj";
     const fs::path project = folder.path() / name;
     WriteBytes(project, ReadBytes(FixturePath("clean_two_layers.kpj")));
-    std::wstring commandLine = L"\"" + fs::path(KESTROVA_KPJCHECK).make_preferred().wstring() +
-                               L"\" \"" + project.wstring() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = console_;
-    startup.hStdError = console_;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                               nullptr, &startup, &process));
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD status = 99;
-    GetExitCodeProcess(process.hProcess, &status);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    EXPECT_EQ(status, 0u);
+    EXPECT_EQ(RunKpjcheck(project, console_, console_, 0), 0u);
     EXPECT_NE(shown().find(name), std::wstring::npos) << Utf8(shown());
 }
 
