@@ -125,12 +125,19 @@ printf '%s\n' "ServerRoot $cups" "StateDir $cups/state" "CacheDir $cups/cache" \
 /usr/sbin/cupsd -f -c "$cups/cupsd.conf" -s "$cups/cups-files.conf" &
 service_pids+=($!)
 export CUPS_SERVER=127.0.0.1:$port
-for _ in $(seq 100); do
+# A scheduler started for the first time on a fresh machine may take many seconds before it
+# takes a queue, so both the wait and the queue's creation are given time.
+for _ in $(seq 300); do
   lpstat -r >/dev/null 2>&1 && break
   sleep 0.1
 done
 print_queue=kestrova-pdf
-lpadmin -p "$print_queue" -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd 2>/dev/null
+for attempt in 1 2 3 4 5 6 7 8 9 10; do
+  lpadmin -p "$print_queue" -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd \
+    2>"$scratch/lpadmin.err" && break
+  [ "$attempt" = 10 ] && { cat "$scratch/lpadmin.err" >&2; false; }
+  sleep 1
+done
 lpadmin -d "$print_queue"
 find "$pdf_output" -maxdepth 1 -type f -name '*.pdf' -printf '%f\n' >"$pdf_before" 2>/dev/null ||
   true
