@@ -167,8 +167,44 @@ TEST_F(Win32Window, TheReportBoxGivesBackEveryTextExactly) {
         window().reportBox().setText(text);
         EXPECT_EQ(window().reportBox().text(), text) << text.substr(0, 60);
     }
+    // A long report goes into the control by parts while the window waits for input.
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            return static_cast<std::size_t>(GetWindowTextLengthW(box())) >= texts.back().size();
+        },
+        std::chrono::minutes(3)));
     EXPECT_EQ(static_cast<std::size_t>(GetWindowTextLengthW(box())), texts.back().size())
         << "the whole report is in the box";
+    EXPECT_EQ(window().reportBox().text(), texts.back());
+}
+
+TEST_F(Win32Window, ALongReportShowsItsTopAtOnceAndTheRestKeepsTheUsersPlace) {
+    const std::string report = GapReport(static_cast<int>(kLinesSetAtOnce) * 4);
+    window().reportBox().setText(report);
+    const std::wstring top = WindowText(box());
+    ASSERT_LT(top.size(), report.size());
+    EXPECT_EQ(Utf8(top), report.substr(0, top.size()));
+    SendMessageW(box(), EM_SETSEL, 100, 120);
+    SendMessageW(box(), EM_LINESCROLL, 0, 7);
+    const LRESULT firstVisible = SendMessageW(box(), EM_GETFIRSTVISIBLELINE, 0, 0);
+    ASSERT_GT(firstVisible, 0);
+    EXPECT_TRUE(PumpUntil(
+        [&] { return static_cast<std::size_t>(GetWindowTextLengthW(box())) >= report.size(); },
+        std::chrono::minutes(1)));
+    EXPECT_EQ(Utf8(WindowText(box())), report);
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageW(box(), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 100u);
+    EXPECT_EQ(end, 120u);
+    EXPECT_EQ(SendMessageW(box(), EM_GETFIRSTVISIBLELINE, 0, 0), firstVisible);
+
+    // A report set while the last one is still going in replaces it whole.
+    window().reportBox().setText(report);
+    window().reportBox().setText("\r\nshort");
+    PumpUntil([] { return false; }, std::chrono::milliseconds(300));
+    EXPECT_EQ(WindowText(box()), L"\r\nshort");
 }
 
 TEST_F(Win32Window, AMegabyteLineIsShownCutAtOnceAndGivenBackWhole) {
