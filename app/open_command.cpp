@@ -23,11 +23,15 @@ std::string BoxText(const CheckResult& result, std::string& lateStop) {
 } // namespace
 
 std::optional<CheckResult> RunOpenCommand(FileSelection& files, MessageDisplay& messages,
-                                          ReportBox& report, RandomSource& random) {
+                                          ReportBox& report, RandomSource& random,
+                                          BusyWindow& busy) {
     const std::optional<std::string> chosen = files.chooseProjectFile();
     if (!chosen)
         return std::nullopt;
-    CheckResult result = CheckProject({*chosen, WorkingCopyPlace::CurrentDirectory, false}, random);
+    CheckResult result;
+    busy.runBusy([&] {
+        result = CheckProject({*chosen, WorkingCopyPlace::CurrentDirectory, false}, random);
+    });
     if (result.parseError) {
         report.setText(ReportHeader(result));
         messages.showMessage(ParseErrorMessage(*result.parseError));

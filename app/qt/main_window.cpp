@@ -89,7 +89,7 @@ main::main()
 }
 
 void main::mnuFileOpen_Click() {
-    RunCommand(messages_, [this] { RunOpenCommand(dlgOpen, messages_, report_, random_); });
+    RunCommand(messages_, [this] { RunOpenCommand(dlgOpen, messages_, report_, random_, busy_); });
 }
 
 void main::checkProjectFile(const QByteArray& path) {

@@ -3,6 +3,7 @@
 // bar with File > Open, File > Print and Help > About.
 
 #include "about/sys_info.h"
+#include "app/qt/busy_window.h"
 #include "app/qt/message_box.h"
 #include "app/qt/open_dialog.h"
 #include "app/qt/qt_printing.h"
@@ -65,6 +66,7 @@ private:
     ApplicationMessageBox messages_;
     // One generator for the life of the window: each check run goes on where the last stopped.
     UnseededRandom random_;
+    PaintingBusyWindow busy_;
     SystemPrinters systemPrinters_;
     PrinterSource* printers_;
     about::Registry* registry_;

@@ -1,5 +1,7 @@
 #include "app/qt/qt_printing.h"
 
+#include "app/qt/busy_window.h"
+
 #include "app/app_info.h"
 
 #include <QApplication>
@@ -51,14 +53,6 @@ public:
 
 private:
     QTemporaryDir spool_;
-};
-
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 // Follows a job until its queue has taken it: completed, or processing for a while, or still

@@ -111,9 +111,8 @@ void MainWindow::layOut(UINT dpi) {
 }
 
 void MainWindow::mnuFileOpen_Click() {
-    HCURSOR previous = SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514))); // IDC_WAIT
-    RunCommand(messages_, [this] { RunOpenCommand(openDialog_, messages_, *reportBox_, random_); });
-    SetCursor(previous);
+    RunCommand(messages_,
+               [this] { RunOpenCommand(openDialog_, messages_, *reportBox_, random_, busy_); });
 }
 
 void MainWindow::Print_Click() {

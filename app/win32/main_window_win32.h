@@ -5,6 +5,7 @@
 
 #include "about/sys_info.h"
 #include "app/report_printing.h"
+#include "app/win32/busy_window_win32.h"
 #include "app/win32/message_box_win32.h"
 #include "app/win32/open_dialog_win32.h"
 #include "app/win32/report_box_win32.h"
@@ -94,6 +95,7 @@ private:
     OpenFileDialog openDialog_;
     WindowsMessageBox messages_;
     UnseededRandom random_; // one per window, its position kept from run to run
+    PaintingBusyWindow busy_;
     std::function<void(HWND)> dialogShown_;
     bool endsLoop_ = false;
 };

@@ -44,8 +44,9 @@ TEST(RunStart, secondRunReplacesTheFirstReportCompletely) {
     GivenSelection first(FixturePath("survey_output_order.kpj"));
     GivenSelection second(FixturePath("clean_two_layers.kpj"));
 
-    RunOpenCommand(first, messages, box, random);
-    const std::optional<CheckResult> result = RunOpenCommand(second, messages, box, random);
+    InlineWork busy;
+    RunOpenCommand(first, messages, box, random, busy);
+    const std::optional<CheckResult> result = RunOpenCommand(second, messages, box, random, busy);
 
     EXPECT_EQ(result->status, CheckStatus::NoErrors);
     EXPECT_EQ(box.text(), Header(FixturePath("clean_two_layers.kpj")) +

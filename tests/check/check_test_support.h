@@ -160,6 +160,12 @@ struct RunResult {
     std::vector<RecordingMessages::Shown> messages;
 };
 
+// Runs a command's long step where it is called: the tests' windows have nothing to repaint.
+class InlineWork final : public BusyWindow {
+public:
+    void runBusy(const std::function<void()>& work) override { work(); }
+};
+
 // One run of File > Open on `path` (nullopt: the user cancels), with a report box that starts
 // out holding `previousReport`. The working copy is made in the current directory.
 inline RunResult RunOn(std::optional<std::string> path, RandomSource& random,
@@ -169,7 +175,8 @@ inline RunResult RunOn(std::optional<std::string> path, RandomSource& random,
     box.setText(previousReport);
     RecordingMessages messages(box);
     RunResult result;
-    result.result = RunOpenCommand(files, messages, box, random);
+    InlineWork busy;
+    result.result = RunOpenCommand(files, messages, box, random, busy);
     result.report = box.text();
     result.messages = messages.shown;
     return result;
