@@ -3,6 +3,7 @@
 #include "app/qt/busy_window.h"
 
 #include "app/app_info.h"
+#include "app/printer_messages.h"
 
 #include <QApplication>
 #include <QFont>
@@ -11,10 +12,8 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressDialog>
-#include <QThread>
 
 #include <algorithm>
-#include <chrono>
 
 namespace kestrova::app {
 namespace {
@@ -54,49 +53,6 @@ public:
 private:
     QTemporaryDir spool_;
 };
-
-// Follows a job until its queue has taken it: completed, or processing for a while, or still
-// waiting its turn after longer; or until the queue held, stopped, cancelled or aborted it.
-std::string FollowJob(PrintQueues& queues, const std::string& queue, int job) {
-    using Clock = std::chrono::steady_clock;
-    constexpr auto kProcessingTaken = std::chrono::seconds(2);
-    constexpr auto kQueuedTaken = std::chrono::seconds(10);
-    const WaitCursor waiting;
-    const std::string printer = "the printer \"" + queue + "\"";
-    const Clock::time_point start = Clock::now();
-    std::optional<Clock::time_point> processingSince;
-    for (;;) {
-        const Clock::time_point now = Clock::now();
-        switch (queues.jobState(job)) {
-        case JobState::Completed:
-        case JobState::Unknown: // no longer known to the queue: it was done with it
-            return {};
-        case JobState::Held:
-            return "The print job is held in the queue of " + printer +
-                   " and will not print until it is released.";
-        case JobState::Stopped:
-            return "The print job stopped on " + printer + "; the report has not been printed.";
-        case JobState::Cancelled:
-            return "The print job was cancelled on " + printer + "; the report was not printed.";
-        case JobState::Aborted:
-            return "The print job failed on " + printer +
-                   " and was aborted; the report was not printed.";
-        case JobState::Processing:
-            if (!processingSince) {
-                processingSince = now;
-            } else if (now - *processingSince >= kProcessingTaken) {
-                return {};
-            }
-            break;
-        case JobState::Pending:
-            break;
-        }
-        if (now - start >= kQueuedTaken) {
-            return {};
-        }
-        QThread::msleep(100);
-    }
-}
 
 } // namespace
 
@@ -184,14 +140,12 @@ public:
         if (queues_ == nullptr)
             return {};
         const std::optional<QueueState> state = queues_->queueState(queue_);
-        const std::string printer = "The printer \"" + queue_ + "\"";
         if (!state)
-            return printer + " cannot be reached, so the report was not printed.";
-        const std::string said = state->message.empty() ? "" : "\r\n(" + state->message + ")";
+            return PrinterRefusalText(queue_, PrinterRefusal::Unreachable);
         if (!state->acceptingJobs)
-            return printer + " is not accepting print jobs, so the report was not printed." + said;
+            return PrinterRefusalText(queue_, PrinterRefusal::NotAcceptingJobs, state->message);
         if (state->stopped)
-            return printer + " is stopped, so the report was not printed." + said;
+            return PrinterRefusalText(queue_, PrinterRefusal::Stopped, state->message);
         return {};
     }
 
@@ -206,9 +160,9 @@ public:
         const int job = queues_->submit(queue_, printer_->outputFileName().toStdString(),
                                         printer_->docName().toStdString(), refusal);
         if (job == 0)
-            return "The printer \"" + queue_ + "\" refused the print job, so the report was not " +
-                   "printed:\r\n" + refusal;
-        return FollowJob(*queues_, queue_, job);
+            return JobRefusedText(queue_, refusal);
+        const WaitCursor waiting;
+        return FollowPrintJob(*queues_, queue_, job);
     }
 
 private:

@@ -1,5 +1,6 @@
 #include "app/win32/gdi_printing.h"
 
+#include "app/printer_messages.h"
 #include "check/wide_text.h"
 
 #include <winspool.h>
@@ -29,8 +30,7 @@ std::unique_ptr<Printer> GdiPrinterSource::defaultPrinter() {
 std::string GdiPrinter::refusalBeforePrinting() {
     HANDLE printer = nullptr;
     if (!OpenPrinterW(name_.data(), &printer, nullptr))
-        return "The printer " + Utf8(name_) +
-               " cannot be reached, so the report cannot be printed.";
+        return PrinterRefusalText(Utf8(name_), PrinterRefusal::Unreachable);
     DWORD needed = 0;
     GetPrinterW(printer, 2, nullptr, 0, &needed);
     std::string refusal;
@@ -39,11 +39,9 @@ std::string GdiPrinter::refusalBeforePrinting() {
         if (GetPrinterW(printer, 2, buffer.data(), needed, &needed)) {
             const DWORD status = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data())->Status;
             if (status & PRINTER_STATUS_PAUSED)
-                refusal =
-                    "The printer " + Utf8(name_) + " is paused, so the report cannot be printed.";
+                refusal = PrinterRefusalText(Utf8(name_), PrinterRefusal::Paused);
             else if (status & (PRINTER_STATUS_OFFLINE | PRINTER_STATUS_NOT_AVAILABLE))
-                refusal =
-                    "The printer " + Utf8(name_) + " is offline, so the report cannot be printed.";
+                refusal = PrinterRefusalText(Utf8(name_), PrinterRefusal::Offline);
         }
     }
     ClosePrinter(printer);
