@@ -1,10 +1,13 @@
 #include "app/open_command.h"
 
 #include "check/check_project.h"
+#include "check/file_access.h"
 #include "check/findings.h"
 #include "check/report_writer.h"
 
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 namespace kestrova {
 namespace {
@@ -20,14 +23,10 @@ std::string BoxText(const CheckResult& result, std::string& lateStop) {
     }
 }
 
-} // namespace
-
-std::optional<CheckResult> RunOpenCommand(FileSelection& files, MessageDisplay& messages,
-                                          ReportBox& report, RandomSource& random) {
-    const std::optional<std::string> chosen = files.chooseProjectFile();
-    if (!chosen)
-        return std::nullopt;
-    CheckResult result = CheckProject({*chosen, WorkingCopyPlace::CurrentDirectory, false}, random);
+// Checks the file and shows what the check found.
+CheckResult CheckAndShow(const std::string& file, MessageDisplay& messages, ReportBox& report,
+                         RandomSource& random) {
+    CheckResult result = CheckProject({file, WorkingCopyPlace::CurrentDirectory, false}, random);
     if (result.parseError) {
         report.setText(ReportHeader(result));
         messages.showMessage(ParseErrorMessage(*result.parseError));
@@ -39,6 +38,32 @@ std::optional<CheckResult> RunOpenCommand(FileSelection& files, MessageDisplay& 
     else if (!lateStop.empty())
         messages.showMessage(lateStop);
     return result;
+}
+
+} // namespace
+
+std::optional<CheckResult> RunOpenCommand(FileSelection& files, MessageDisplay& messages,
+                                          ReportBox& report, RandomSource& random) {
+    const std::optional<std::string> chosen = files.chooseProjectFile();
+    if (!chosen)
+        return std::nullopt;
+    return CheckAndShow(*chosen, messages, report, random);
+}
+
+CheckResult RunOpenCommand(const std::string& file, FileSelection& files, MessageDisplay& messages,
+                           ReportBox& report, RandomSource& random) {
+    const std::string taken = TakeProjectFile(file);
+    files.offer(taken);
+    return CheckAndShow(taken, messages, report, random);
+}
+
+std::string TakeProjectFile(const std::string& file) {
+    const std::filesystem::path given = PathFromUtf8(file);
+    std::error_code error;
+    std::filesystem::path full = std::filesystem::absolute(given, error);
+    full = (error ? given : full).lexically_normal();
+    std::filesystem::current_path(full.parent_path(), error); // stays where it was on failure
+    return Utf8FromPath(full);
 }
 
 } // namespace kestrova

@@ -7,6 +7,7 @@
 #include "check/random_source.h"
 
 #include <optional>
+#include <string>
 
 namespace kestrova {
 
@@ -16,5 +17,16 @@ namespace kestrova {
 // message with the whole report in the box. Gives what the check found; nothing on cancel.
 std::optional<CheckResult> RunOpenCommand(FileSelection& files, MessageDisplay& messages,
                                           ReportBox& report, RandomSource& random);
+
+// One check run of a project file named outside the Open dialog (on the command line, or by
+// dropping it on the window), as File > Open runs one chosen in the dialog: the file is taken as
+// the dialog takes a choice (TakeProjectFile), and the dialog offers it next time.
+CheckResult RunOpenCommand(const std::string& file, FileSelection& files, MessageDisplay& messages,
+                           ReportBox& report, RandomSource& random);
+
+// A project file (UTF-8, or the file system's bytes) as the Open dialog gives a choice: its
+// full path. The process's current directory moves to its folder, where the working copy is
+// made; it stays where it was when the folder cannot be entered.
+std::string TakeProjectFile(const std::string& file);
 
 } // namespace kestrova

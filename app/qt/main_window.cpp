@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QDropEvent>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -41,10 +42,13 @@ std::optional<QByteArray> DraggedProjectFile(const QMimeData* data) {
 
 } // namespace
 
-main::main()
-    : lstReports(new QPlainTextEdit), dlgOpen(this), report_(*lstReports), messages_(this),
-      printers_(&systemPrinters_), registry_(&about::PlatformRegistry()),
-      launcher_(&about::PlatformLauncher()) {
+main::main(MainWindowServices services)
+    : lstReports(new QPlainTextEdit), dlgOpen(this), report_(*lstReports), ownMessages_(this),
+      files_(services.dialogs.files != nullptr ? *services.dialogs.files : dlgOpen),
+      messages_(services.dialogs.messages != nullptr ? *services.dialogs.messages : ownMessages_),
+      printers_(services.printers != nullptr ? *services.printers : systemPrinters_),
+      registry_(services.registry != nullptr ? *services.registry : about::PlatformRegistry()),
+      launcher_(services.launcher != nullptr ? *services.launcher : about::PlatformLauncher()) {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("Kestrova Timeline Checker"));
     setWindowIcon(ApplicationIcon());
@@ -89,12 +93,21 @@ main::main()
 }
 
 void main::mnuFileOpen_Click() {
-    RunCommand(messages_, [this] { RunOpenCommand(dlgOpen, messages_, report_, random_); });
+    runCheck([this] { return RunOpenCommand(files_, messages_, report_, random_); });
 }
 
 void main::checkProjectFile(const QByteArray& path) {
-    dlgOpen.setNextFileName(path);
-    mnuFileOpen_Click();
+    runCheck([this, &path] {
+        return RunOpenCommand(path.toStdString(), files_, messages_, report_, random_);
+    });
+}
+
+void main::runCheck(const std::function<std::optional<CheckResult>()>& check) {
+    RunCommand(messages_, [this, &check] {
+        // A name that is not UTF-8 names the job as the dialog shows it, decoded.
+        if (const std::optional<CheckResult> result = check())
+            lastProject_ = QFile::decodeName(QByteArray::fromStdString(result->file)).toStdString();
+    });
 }
 
 bool main::takeProjectDrop(QEvent* event) {
@@ -129,14 +142,14 @@ void main::Print_Click() {
     RunCommand(messages_, [this] {
         // The job is named after the project checked last, so it can be told apart in the queue.
         PrintProgressDialog progress(this);
-        RunPrintCommand(report_.text(), PrintJobName(dlgOpen.fileName().toStdString()), *printers_,
-                        messages_, &progress);
+        RunPrintCommand(report_.text(), PrintJobName(lastProject_), printers_, messages_,
+                        &progress);
     });
 }
 
 void main::mnuHelpAbout_Click() {
     RunCommand(messages_, [this] {
-        about::frmAbout dialog(this, messages_, *registry_, *launcher_);
+        about::frmAbout dialog(this, messages_, registry_, launcher_);
         dialog.exec();
     });
 }

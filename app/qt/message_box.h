@@ -7,7 +7,6 @@
 #include <QString>
 
 #include <string>
-#include <vector>
 
 class QWidget;
 
@@ -26,18 +25,8 @@ public:
 
     void showMessage(const std::string& text) override;
 
-    // Every text shown so far, oldest first.
-    const std::vector<std::string>& shownTexts() const { return shown_; }
-
-    // Answers the next `count` messages with OK at once instead of showing them; they are still
-    // recorded in shownTexts(). Lets a command run through without a person at the keyboard.
-    void answerNextWithOk(int count = 1) { preAnswered_ += count; }
-    int pendingAnswers() const { return preAnswered_; }
-
 private:
     QWidget* owner_;
-    std::vector<std::string> shown_;
-    int preAnswered_ = 0;
 };
 
 } // namespace kestrova::app

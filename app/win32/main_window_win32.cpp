@@ -53,8 +53,12 @@ bool RegisterMainClass(HINSTANCE instance, WNDPROC procedure) {
 
 } // namespace
 
-MainWindow::MainWindow(HINSTANCE instance, PrinterSource& printers, SystemServices system)
-    : instance_(instance), printers_(printers), system_(system) {}
+MainWindow::MainWindow(HINSTANCE instance, PrinterSource& printers, SystemServices system,
+                       CommandDialogs dialogs, std::function<void(HWND)> dialogShown)
+    : instance_(instance), printers_(printers), system_(system),
+      files_(dialogs.files != nullptr ? *dialogs.files : openDialog_),
+      messages_(dialogs.messages != nullptr ? *dialogs.messages : ownMessages_),
+      dialogShown_(std::move(dialogShown)) {}
 
 MainWindow::~MainWindow() {
     if (window_ != nullptr)
@@ -81,7 +85,7 @@ bool MainWindow::create() {
         return false;
     reportBox_ = std::make_unique<EditReportBox>(reportControl_);
     openDialog_.setOwner(window_);
-    messages_.setOwner(window_);
+    ownMessages_.setOwner(window_);
     const UINT windowDpi = GetDpiForWindow(window_);
     if (windowDpi != 0 && windowDpi != dpi) {
         // The window came up on a monitor of another dpi: the layout follows it.
@@ -111,8 +115,15 @@ void MainWindow::layOut(UINT dpi) {
 }
 
 void MainWindow::mnuFileOpen_Click() {
+    runCheck([this] { return RunOpenCommand(files_, messages_, *reportBox_, random_); });
+}
+
+void MainWindow::runCheck(const std::function<std::optional<CheckResult>()>& check) {
     HCURSOR previous = SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514))); // IDC_WAIT
-    RunCommand(messages_, [this] { RunOpenCommand(openDialog_, messages_, *reportBox_, random_); });
+    RunCommand(messages_, [this, &check] {
+        if (const std::optional<CheckResult> result = check())
+            lastProject_ = result->file;
+    });
     SetCursor(previous);
 }
 
@@ -121,8 +132,8 @@ void MainWindow::Print_Click() {
         PrintProgressDialog progress(instance_, window_);
         if (dialogShown_)
             progress.onShown(dialogShown_);
-        RunPrintCommand(reportBox_->text(), PrintJobName(Utf8(openDialog_.fileName())), printers_,
-                        messages_, &progress);
+        RunPrintCommand(reportBox_->text(), PrintJobName(lastProject_), printers_, messages_,
+                        &progress);
     });
 }
 
@@ -134,8 +145,9 @@ void MainWindow::mnuHelpAbout_Click() {
 }
 
 void MainWindow::openFile(const std::wstring& path) {
-    openDialog_.setNextFileName(path);
-    mnuFileOpen_Click();
+    runCheck([this, &path] {
+        return RunOpenCommand(Utf8(path), files_, messages_, *reportBox_, random_);
+    });
 }
 
 LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

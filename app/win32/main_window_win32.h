@@ -5,15 +5,18 @@
 
 #include "about/sys_info.h"
 #include "app/report_printing.h"
+#include "app/shell_seams.h"
 #include "app/win32/message_box_win32.h"
 #include "app/win32/open_dialog_win32.h"
 #include "app/win32/report_box_win32.h"
+#include "check/check_result.h"
 #include "check/random_source.h"
 
 #include <windows.h>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace kestrova::win32 {
@@ -44,7 +47,10 @@ struct SystemServices {
 
 class MainWindow {
 public:
-    MainWindow(HINSTANCE instance, PrinterSource& printers, SystemServices system);
+    // `dialogs` left empty are the window's own; `dialogShown` is told of each dialog the window
+    // opens (the About dialog and the print progress) once it shows.
+    MainWindow(HINSTANCE instance, PrinterSource& printers, SystemServices system,
+               CommandDialogs dialogs = {}, std::function<void(HWND)> dialogShown = {});
     ~MainWindow();
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -57,21 +63,15 @@ public:
     HWND reportControl() const { return reportControl_; }
     HACCEL accelerators() const { return accelerators_; }
     ReportBox& reportBox() { return *reportBox_; }
-    OpenFileDialog& openDialog() { return openDialog_; }
-    WindowsMessageBox& messages() { return messages_; }
 
     // The menu commands.
     void mnuFileOpen_Click();
     void Print_Click();
     void mnuHelpAbout_Click();
 
-    // Checks a file as File > Open does when the user chooses it: the program's argument and
-    // a file dropped on the window come this way.
+    // Checks a file as File > Open does one the user chooses: the program's argument and a
+    // file dropped on the window come this way.
     void openFile(const std::wstring& path);
-
-    // Called with each dialog the window opens, once it shows: the About dialog and the print
-    // progress. Tests inspect and close the dialogs from there.
-    void onDialogShown(std::function<void(HWND)> shown) { dialogShown_ = std::move(shown); }
 
     // Closing the window ends the thread's message loop (the program's window does; a test's
     // windows leave the loop to the test).
@@ -82,6 +82,8 @@ private:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // Places the report box and sets its font for the window's dots per inch.
     void layOut(UINT dpi);
+    // Runs the check as a command and keeps the name of the project it checked.
+    void runCheck(const std::function<std::optional<CheckResult>()>& check);
 
     HINSTANCE instance_;
     PrinterSource& printers_;
@@ -92,9 +94,12 @@ private:
     HFONT font_ = nullptr;
     std::unique_ptr<EditReportBox> reportBox_;
     OpenFileDialog openDialog_;
-    WindowsMessageBox messages_;
+    WindowsMessageBox ownMessages_;
+    FileSelection& files_;
+    MessageDisplay& messages_;
     UnseededRandom random_; // one per window, its position kept from run to run
     std::function<void(HWND)> dialogShown_;
+    std::string lastProject_; // the project checked last, after which a print job is named
     bool endsLoop_ = false;
 };
 

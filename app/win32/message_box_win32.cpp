@@ -6,11 +6,6 @@
 namespace kestrova::win32 {
 
 void WindowsMessageBox::showMessage(const std::string& text) {
-    shown_.push_back(text);
-    if (preAnswered_ > 0) {
-        --preAnswered_;
-        return;
-    }
     // Over the dialog the main window has open, if any, so that the box is on top of it.
     HWND owner = owner_ != nullptr ? GetLastActivePopup(owner_) : nullptr;
     MessageBoxW(owner, Wide(text).c_str(), Wide(kApplicationTitle).c_str(), kMessageBoxStyle);

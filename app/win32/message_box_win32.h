@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 namespace kestrova::win32 {
 
@@ -23,18 +22,8 @@ public:
     // CR LF in the text starts a new line, as MessageBoxW itself shows it.
     void showMessage(const std::string& text) override;
 
-    // Every text shown so far, oldest first.
-    const std::vector<std::string>& shownTexts() const { return shown_; }
-
-    // Answers the next `count` messages with OK at once instead of showing them; they are still
-    // recorded in shownTexts(). Lets a command run through without a person at the keyboard.
-    void answerNextWithOk(int count = 1) { preAnswered_ += count; }
-    int pendingAnswers() const { return preAnswered_; }
-
 private:
     HWND owner_;
-    std::vector<std::string> shown_;
-    int preAnswered_ = 0;
 };
 
 } // namespace kestrova::win32

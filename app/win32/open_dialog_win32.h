@@ -7,7 +7,6 @@
 
 #include <commdlg.h>
 
-#include <deque>
 #include <optional>
 #include <string>
 
@@ -20,9 +19,17 @@ inline constexpr wchar_t kProjectFileFilter[] = L"Kestrova 4 Project file\0*.kpj
 // is then made.
 inline constexpr DWORD kOpenFlags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_LONGNAMES;
 
+// An Explorer-style hook procedure the dialog is shown with, and the lCustData it is given.
+struct OpenDialogHook {
+    LPOFNHOOKPROC procedure = nullptr;
+    LPARAM data = 0;
+};
+
 class OpenFileDialog final : public FileSelection {
 public:
-    explicit OpenFileDialog(HWND owner = nullptr) : owner_(owner) {}
+    // A dialog shown with a hook lets a caller act on it once it has opened.
+    explicit OpenFileDialog(HWND owner = nullptr, OpenDialogHook hook = {})
+        : owner_(owner), hook_(hook) {}
     void setOwner(HWND owner) { owner_ = owner; }
 
     // Shows the dialog for one existing project file, offering the file chosen last. On a
@@ -30,37 +37,16 @@ public:
     // nothing.
     std::optional<std::string> chooseProjectFile() override;
 
-    // The file chosen last; empty before the first choice.
-    const std::wstring& fileName() const { return fileName_; }
-
-    // Pre-answers the next showing instead of asking the user: the file is taken as if the
-    // user had chosen it in the dialog (the command line and a dropped file come this way
-    // too), or the dialog counts as cancelled.
-    void setNextFileName(const std::wstring& path) { scripted_.emplace_back(path); }
-    void setNextCancel() { scripted_.emplace_back(std::nullopt); }
-
-    // How many times a file was asked for, pre-answered ones included.
-    int timesAsked() const { return timesAsked_; }
-
-    // Shows the real dialog with an Explorer-style hook procedure as well, so that a test can
-    // act on it once it has opened; lCustData carries `data`.
-    void setHook(LPOFNHOOKPROC hook, LPARAM data) {
-        hook_ = hook;
-        hookData_ = data;
-    }
+    // The file (UTF-8) is offered when the dialog next opens.
+    void offer(const std::string& file) override;
 
     // Sets up the dialog's structure for one showing; `buffer` receives the chosen path.
     void prepare(OPENFILENAMEW& dialog, std::wstring& buffer) const;
 
 private:
-    std::optional<std::string> chosen(const std::wstring& path);
-
     HWND owner_;
     std::wstring fileName_;
-    std::deque<std::optional<std::wstring>> scripted_;
-    int timesAsked_ = 0;
-    LPOFNHOOKPROC hook_ = nullptr;
-    LPARAM hookData_ = 0;
+    OpenDialogHook hook_;
 };
 
 } // namespace kestrova::win32

@@ -6,6 +6,8 @@
 #include "app/app_info.h"
 #include "app/qt/main_window.h"
 #include "gui_test_support.h"
+#include "recording_messages.h"
+#include "scripted_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -123,19 +125,23 @@ protected:
     // elsewhere.
     void expectCheckedAsIfChosenInTheDialog(main& w) {
         EXPECT_EQ(w.reportBox().text(), kpjcheckReport());
-        EXPECT_TRUE(w.messages().shownTexts().empty());
+        EXPECT_TRUE(messages_.texts.empty());
         EXPECT_EQ(QDir::current().canonicalPath(), QDir(folder_.path()).canonicalPath());
-        EXPECT_EQ(w.dlgOpen.fileName(), QFileInfo(project()).absoluteFilePath())
+        EXPECT_EQ(files_.offered,
+                  QFile::encodeName(QFileInfo(project()).absoluteFilePath()).toStdString())
             << "the dialog offers the file next time";
+        EXPECT_EQ(files_.timesAsked, 0) << "the file came without the dialog";
         EXPECT_EQ(filesInFolder(), QStringList{"two_layers.kpj"}) << "working copy left";
     }
 
     QTemporaryDir folder_;
     QString startDirectory_;
+    testing::ScriptedFiles files_;
+    testing::RecordingMessages messages_;
 };
 
 TEST_F(OpenFromOutside, FileOnTheCommandLineIsCheckedAsIfChosenInTheDialog) {
-    main w;
+    main w(MainWindowServices{{&files_, &messages_}});
     w.checkProjectFile(QFile::encodeName(project()));
     expectCheckedAsIfChosenInTheDialog(w);
 }
@@ -179,9 +185,10 @@ TEST_F(OpenFromOutside, AFileWhoseNameIsNotUtf8IsCheckedByItsBytes) {
     };
     for (const auto& given :
          {std::function<void(main&)>(asArgument), std::function<void(main&)>(dropped)}) {
-        main w;
+        testing::RecordingMessages messages;
+        main w(MainWindowServices{{nullptr, &messages}});
         given(w);
-        EXPECT_TRUE(w.messages().shownTexts().empty());
+        EXPECT_TRUE(messages.texts.empty());
         EXPECT_EQ(w.reportBox().text(), expected.toStdString());
         EXPECT_NE(w.reportBox().text().find("Caf\xEF\xBF\xBD.kpj"), std::string::npos);
         EXPECT_EQ(QDir::current().canonicalPath(), QDir(folder_.path()).canonicalPath());
@@ -195,17 +202,16 @@ TEST_F(OpenFromOutside, AFileWhoseNameIsNotUtf8IsCheckedByItsBytes) {
 }
 
 TEST_F(OpenFromOutside, MissingFileGivesTheCheckRunsMessageAndStopLine) {
-    main w;
-    w.messages().answerNextWithOk();
+    main w(MainWindowServices{{&files_, &messages_}});
     w.checkProjectFile(QFile::encodeName(folder_.filePath(QStringLiteral("gone/missing.kpj"))));
-    ASSERT_EQ(w.messages().shownTexts().size(), 1u);
-    EXPECT_NE(w.messages().shownTexts()[0].find("missing.kpj"), std::string::npos);
+    ASSERT_EQ(messages_.texts.size(), 1u);
+    EXPECT_NE(messages_.texts[0].find("missing.kpj"), std::string::npos);
     EXPECT_NE(w.reportBox().text().find("\r\nCheck stopped: "), std::string::npos)
         << w.reportBox().text();
 }
 
 TEST_F(OpenFromOutside, DroppedProjectFileIsCheckedAndOtherDropsAreNot) {
-    main w;
+    main w(MainWindowServices{{&files_, &messages_}});
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     QWidget* target = w.lstReports->viewport();
@@ -224,12 +230,11 @@ TEST_F(OpenFromOutside, DroppedProjectFileIsCheckedAndOtherDropsAreNot) {
     drop({QUrl::fromLocalFile(folder_.filePath(QStringLiteral("notes.txt")))});
     drop({QUrl::fromLocalFile(project()), QUrl::fromLocalFile(project())});
     drop({QUrl(QStringLiteral("https://example.org/show.kpj"))});
-    EXPECT_EQ(w.dlgOpen.timesAsked(), 0);
+    EXPECT_TRUE(files_.offered.empty()) << "no check ran";
     QFile::remove(folder_.filePath(QStringLiteral("notes.txt")));
     w.reportBox().setText("");
 
     EXPECT_TRUE(drop({QUrl::fromLocalFile(project())}));
-    EXPECT_EQ(w.dlgOpen.timesAsked(), 1);
     expectCheckedAsIfChosenInTheDialog(w);
 }
 

@@ -35,12 +35,12 @@ protected:
     // Opens the dialog through the menu; `inspect` runs once it shows, then it is closed.
     void WithDialog(const std::function<void(HWND)>& inspect) {
         bool shown = false;
-        fixture.window.onDialogShown([&](HWND dialog) {
+        fixture.dialogShown = [&](HWND dialog) {
             shown = true;
             inspect(dialog);
             if (IsWindow(dialog))
                 PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-        });
+        };
         SendMessageW(fixture.window.handle(), WM_COMMAND, IDM_HELP_ABOUT, 0);
         EXPECT_TRUE(shown);
     }
@@ -146,21 +146,19 @@ TEST_F(Win32AboutDialog, SystemInfoStartsTheToolOrSaysItIsUnavailable) {
     fixture.registry.administrator = false;
     WithDialog([&](HWND dialog) { SendMessageW(dialog, WM_COMMAND, IDC_CMD_SYS_INFO, 0); });
     EXPECT_EQ(fixture.launcher.started, std::vector<std::string>{"C:\\msinfo32.exe"});
-    EXPECT_TRUE(fixture.window.messages().shownTexts().empty());
+    EXPECT_TRUE(fixture.messages.texts.empty());
 
     about::testing::FakeRegistry empty;
     WindowFixture other(printers);
-    other.window.messages().answerNextWithOk(1);
     bool shown = false;
-    other.window.onDialogShown([&](HWND dialog) {
+    other.dialogShown = [&](HWND dialog) {
         shown = true;
         SendMessageW(dialog, WM_COMMAND, IDC_CMD_SYS_INFO, 0);
         PostMessageW(dialog, WM_COMMAND, IDC_CMD_OK, 0);
-    });
+    };
     SendMessageW(other.window.handle(), WM_COMMAND, IDM_HELP_ABOUT, 0);
     EXPECT_TRUE(shown);
-    EXPECT_EQ(other.window.messages().shownTexts(),
-              std::vector<std::string>{about::kSysInfoUnavailable});
+    EXPECT_EQ(other.messages.texts, std::vector<std::string>{about::kSysInfoUnavailable});
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // The Windows window in the process of the test, under a real window system: its frame, menu,
-// accelerators, report box, File > Open with the real dialog and with its pre-answers, the
+// accelerators, report box, File > Open with the real dialog and with scripted answers, the
 // message box, the About dialog, and the command-line and dropped file.
 
 #include "app/win32/main_window_win32.h"
@@ -251,23 +251,18 @@ TEST_F(Win32Window, OpenPutsTheEnginesReportOfEveryProjectInTheBox) {
     for (const auto& project : projects) {
         const CheckResult expected =
             CheckProject({Utf8(project.wstring()), WorkingCopyPlace::CurrentDirectory}, random);
-        window().messages().answerNextWithOk(1);
-        window().openDialog().setNextFileName(project.wstring());
+        fixture.messages.texts.clear();
+        fixture.files.answer(Utf8(project.wstring()));
         SendMessageW(main(), WM_COMMAND, IDM_FILE_OPEN, 0);
         EXPECT_EQ(window().reportBox().text(), ReportText(expected)) << project.string();
         const std::string message = MessageText(expected);
-        EXPECT_EQ(window().messages().pendingAnswers(), message.empty() ? 1 : 0)
+        EXPECT_EQ(fixture.messages.texts,
+                  message.empty() ? std::vector<std::string>{} : std::vector<std::string>{message})
             << project.string();
-        if (!message.empty()) {
-            EXPECT_EQ(window().messages().shownTexts().back(), message);
-        }
-        while (window().messages().pendingAnswers() > 0)
-            window().messages().showMessage("");
-        // The dialog's own folder becomes the working folder, and the file is offered again.
+        // The chosen file's folder becomes the working folder.
         wchar_t folder[MAX_PATH] = {};
         GetCurrentDirectoryW(MAX_PATH, folder);
         EXPECT_EQ(std::filesystem::path(folder), project.parent_path());
-        EXPECT_EQ(std::filesystem::path(window().openDialog().fileName()), project);
     }
 }
 
@@ -292,36 +287,39 @@ TEST_F(Win32Window, OpensAProjectWhoseNameNeedsUnicode) {
     std::filesystem::remove_all(folder, ignored);
     EXPECT_EQ(shown, expected);
     EXPECT_NE(shown.find(Utf8(project.filename().wstring())), std::string::npos);
-    EXPECT_EQ(PrintJobName(Utf8(window().openDialog().fileName())),
-              "Kestrova Checker \xE2\x80\x93 " + Utf8(project.filename().wstring()));
+    EXPECT_EQ(fixture.files.offered, Utf8(project.wstring())) << "offered by the dialog next";
 }
 
 TEST_F(Win32Window, ACancelledOpenLeavesTheReportAndSaysNothing) {
     window().reportBox().setText("\r\nearlier report");
-    window().openDialog().setNextCancel();
+    fixture.files.cancel();
     SendMessageW(main(), WM_COMMAND, IDM_FILE_OPEN, 0);
     EXPECT_EQ(window().reportBox().text(), "\r\nearlier report");
-    EXPECT_TRUE(window().messages().shownTexts().empty());
-    EXPECT_EQ(window().openDialog().timesAsked(), 1);
+    EXPECT_TRUE(fixture.messages.texts.empty());
+    EXPECT_EQ(fixture.files.timesAsked, 1);
 }
 
 TEST_F(Win32Window, TheOpenDialogFiltersProjectFilesAndOffersTheLastOne) {
+    OpenFileDialog openDialog;
+    WindowFixture withDialog(printers, &openDialog);
+    ASSERT_TRUE(withDialog.created);
+    openDialog.setOwner(withDialog.window.handle());
     OPENFILENAMEW dialog;
     std::wstring buffer;
-    window().openDialog().prepare(dialog, buffer);
+    openDialog.prepare(dialog, buffer);
     EXPECT_EQ(dialog.Flags, 0x201004u);
-    EXPECT_EQ(dialog.hwndOwner, main());
+    EXPECT_EQ(dialog.hwndOwner, withDialog.window.handle());
     EXPECT_EQ(std::wstring(dialog.lpstrFilter, 31),
               std::wstring(L"Kestrova 4 Project file\0*.kpj\0\0", 31));
     EXPECT_EQ(std::wstring(buffer.c_str()), L"");
     const std::filesystem::path project = Projects().front();
-    window().messages().answerNextWithOk(1);
-    window().openFile(project.wstring());
-    window().openDialog().prepare(dialog, buffer);
+    withDialog.window.openFile(project.wstring());
+    openDialog.prepare(dialog, buffer);
     EXPECT_EQ(std::filesystem::path(buffer.c_str()), project);
 }
 
-// Types the file name into the real dialog once it has opened, and presses OK.
+// Types the file name (a std::wstring in lCustData) into the real dialog once it has opened,
+// and presses OK.
 UINT_PTR CALLBACK TypeNameAndPressOk(HWND hook, UINT message, WPARAM, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(hook, GWLP_USERDATA,
@@ -329,27 +327,47 @@ UINT_PTR CALLBACK TypeNameAndPressOk(HWND hook, UINT message, WPARAM, LPARAM lPa
     } else if (message == WM_NOTIFY &&
                reinterpret_cast<const OFNOTIFYW*>(lParam)->hdr.code == CDN_INITDONE) {
         HWND dialog = GetParent(hook);
-        const auto* name = reinterpret_cast<const wchar_t*>(GetWindowLongPtrW(hook, GWLP_USERDATA));
+        const auto* name =
+            reinterpret_cast<const std::wstring*>(GetWindowLongPtrW(hook, GWLP_USERDATA));
         // The file name box: a combo box (cmb13) in newer dialogs, an edit (edt1) in older.
-        if (!SetDlgItemTextW(dialog, cmb13, name))
-            SetDlgItemTextW(dialog, edt1, name);
+        if (!SetDlgItemTextW(dialog, cmb13, name->c_str()))
+            SetDlgItemTextW(dialog, edt1, name->c_str());
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     }
     return 0;
 }
 
+// A window whose Open dialog is the real one, with the names it is to type.
+struct TypingWindow {
+    explicit TypingWindow(PrinterSource& printers)
+        : openDialog(nullptr, {TypeNameAndPressOk, reinterpret_cast<LPARAM>(&typed)}),
+          fixture(printers, &openDialog) {
+        openDialog.setOwner(fixture.window.handle());
+    }
+    // The file the dialog offers when it next opens.
+    std::filesystem::path offered() const {
+        OPENFILENAMEW dialog;
+        std::wstring buffer;
+        openDialog.prepare(dialog, buffer);
+        return buffer.c_str();
+    }
+    std::wstring typed;
+    OpenFileDialog openDialog;
+    WindowFixture fixture;
+};
+
 TEST_F(Win32Window, TheRealOpenDialogTakesATypedNameAndMovesTheWorkingFolder) {
+    TypingWindow typing(printers);
+    ASSERT_TRUE(typing.fixture.created);
     const std::filesystem::path project = Projects().front();
     SetCurrentDirectoryW(L"C:\\");
-    const std::wstring name = project.wstring();
-    window().openDialog().setHook(TypeNameAndPressOk, reinterpret_cast<LPARAM>(name.c_str()));
-    window().messages().answerNextWithOk(1);
-    SendMessageW(main(), WM_COMMAND, IDM_FILE_OPEN, 0);
-    EXPECT_EQ(std::filesystem::path(window().openDialog().fileName()), project);
+    typing.typed = project.wstring();
+    SendMessageW(typing.fixture.window.handle(), WM_COMMAND, IDM_FILE_OPEN, 0);
+    EXPECT_EQ(typing.offered(), project);
     wchar_t folder[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, folder);
     EXPECT_EQ(std::filesystem::path(folder), project.parent_path());
-    EXPECT_FALSE(window().reportBox().text().empty());
+    EXPECT_FALSE(typing.fixture.window.reportBox().text().empty());
 }
 
 // A drop as the shell makes it: DROPFILES and the names, each ending in a zero, then one more
@@ -368,9 +386,9 @@ void DropFile(HWND window, const std::wstring& name) {
 TEST_F(Win32Window, AFileDroppedOnTheWindowIsChecked) {
     const std::filesystem::path project = Projects().front();
     const std::wstring name = project.wstring();
-    window().messages().answerNextWithOk(1);
     DropFile(main(), name);
-    EXPECT_EQ(std::filesystem::path(window().openDialog().fileName()), project);
+    EXPECT_EQ(fixture.files.offered, Utf8(name)) << "offered by the dialog next";
+    EXPECT_EQ(fixture.files.timesAsked, 0);
     UnseededRandom random;
     EXPECT_EQ(window().reportBox().text(),
               ReportText(CheckProject({Utf8(name), WorkingCopyPlace::CurrentDirectory}, random)));
@@ -385,6 +403,10 @@ TEST_F(Win32Window, NamesInEveryScriptAreCheckedWhenDroppedOrTypedIntoTheOpenDia
     const std::filesystem::path root =
         std::filesystem::path(temp) / (L"kestrova-names-" + std::to_wstring(GetCurrentProcessId()));
     UnseededRandom random;
+    TypingWindow typing(printers);
+    ASSERT_TRUE(typing.fixture.created);
+    const HWND typingMain = typing.fixture.window.handle();
+    ReportBox& box = typing.fixture.window.reportBox();
     for (const wchar_t* name : {L"Caf\u00e9", L"\u041a\u0438\u043d\u043e", L"\u6620\u753b"}) {
         const std::filesystem::path folder = root / name;
         std::filesystem::create_directories(folder);
@@ -394,16 +416,15 @@ TEST_F(Win32Window, NamesInEveryScriptAreCheckedWhenDroppedOrTypedIntoTheOpenDia
         SetCurrentDirectoryW(folder.c_str());
         const std::string expected = ReportText(
             CheckProject({Utf8(project.wstring()), WorkingCopyPlace::CurrentDirectory}, random));
-        window().reportBox().setText("");
-        DropFile(main(), project.wstring());
-        EXPECT_EQ(window().reportBox().text(), expected) << Utf8(name);
-        window().reportBox().setText("");
+        box.setText("");
+        DropFile(typingMain, project.wstring());
+        EXPECT_EQ(box.text(), expected) << Utf8(name);
+        box.setText("");
         SetCurrentDirectoryW(temp);
-        const std::wstring typed = project.wstring();
-        window().openDialog().setHook(TypeNameAndPressOk, reinterpret_cast<LPARAM>(typed.c_str()));
-        SendMessageW(main(), WM_COMMAND, IDM_FILE_OPEN, 0);
-        EXPECT_EQ(window().reportBox().text(), expected) << Utf8(name);
-        EXPECT_EQ(std::filesystem::path(window().openDialog().fileName()), project);
+        typing.typed = project.wstring();
+        SendMessageW(typingMain, WM_COMMAND, IDM_FILE_OPEN, 0);
+        EXPECT_EQ(box.text(), expected) << Utf8(name);
+        EXPECT_EQ(typing.offered(), project);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
                                 std::filesystem::directory_iterator()),
                   1)
@@ -451,8 +472,9 @@ TEST_F(Win32Window, MessagesShowInABoxOwnedByTheWindowWithOkOnly) {
     g_boxSeen = false;
     g_box = {};
     SetTimer(nullptr, 0, 50, CloseMessageBox);
-    window().messages().showMessage("First line\r\nsecond line \xE2\x80\x93 Gr\xC3\xBC\xC3\x9F"
-                                    "e");
+    WindowsMessageBox messages(main());
+    messages.showMessage("First line\r\nsecond line \xE2\x80\x93 Gr\xC3\xBC\xC3\x9F"
+                         "e");
     ASSERT_TRUE(g_boxSeen);
     EXPECT_EQ(g_box.caption, L"Kestrova Checker");
     EXPECT_EQ(g_box.text, L"First line\r\nsecond line \u2013 Gr\u00fc\u00dfe");
@@ -462,11 +484,10 @@ TEST_F(Win32Window, MessagesShowInABoxOwnedByTheWindowWithOkOnly) {
 }
 
 TEST_F(Win32Window, PrintingAnEmptyBoxOrWithoutAPrinterSaysSo) {
-    window().messages().answerNextWithOk(2);
     SendMessageW(main(), WM_COMMAND, IDM_FILE_PRINT, 0);
     window().reportBox().setText("\r\nsomething");
     SendMessageW(main(), WM_COMMAND, IDM_FILE_PRINT, 0);
-    EXPECT_EQ(window().messages().shownTexts(),
+    EXPECT_EQ(fixture.messages.texts,
               (std::vector<std::string>{kNothingToPrint, kNoDefaultPrinter}));
 }
 
@@ -481,13 +502,12 @@ TEST(Win32WindowMemory, ACommandThatRunsOutOfMemorySaysSoAndTheWindowGoesOn) {
     testing::WindowFixture fixture{printers};
     ASSERT_TRUE(fixture.created);
     MainWindow& window = fixture.window;
-    window.messages().answerNextWithOk(2);
     window.reportBox().setText("\r\nsomething");
     SendMessageW(window.handle(), WM_COMMAND, IDM_FILE_PRINT, 0);
     ASSERT_TRUE(IsWindow(window.handle()));
     window.reportBox().setText("");
     SendMessageW(window.handle(), WM_COMMAND, IDM_FILE_PRINT, 0);
-    EXPECT_EQ(window.messages().shownTexts(),
+    EXPECT_EQ(fixture.messages.texts,
               (std::vector<std::string>{kNotEnoughMemory, kNothingToPrint}));
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/win32/main_window_win32.h"
 
+#include "../scripted_files.h"
 #include "fake_system.h"
 
 #include <windows.h>
@@ -57,11 +58,17 @@ inline RECT PlaceInParent(HWND control) {
     return place;
 }
 
-// A main window as the program makes it, shown, with printers and a registry of the test's.
+// A main window as the program makes it, shown, with printers, a registry, an Open dialog and a
+// message box of the test's; `openDialog` replaces the scripted Open dialog (with a real one of
+// the test's own). Each dialog the window opens is handed to `dialogShown` once it shows.
 class WindowFixture {
 public:
-    explicit WindowFixture(PrinterSource& printers)
-        : window(GetModuleHandleW(nullptr), printers, {registry, launcher}) {
+    explicit WindowFixture(PrinterSource& printers, FileSelection* openDialog = nullptr)
+        : window(GetModuleHandleW(nullptr), printers, {registry, launcher},
+                 {openDialog != nullptr ? openDialog : &files, &messages}, [this](HWND dialog) {
+                     if (dialogShown)
+                         dialogShown(dialog);
+                 }) {
         created = window.create();
         if (created) {
             ShowWindow(window.handle(), SW_SHOWNORMAL);
@@ -72,6 +79,9 @@ public:
 
     about::testing::FakeRegistry registry;
     about::testing::FakeLauncher launcher;
+    kestrova::testing::ScriptedFiles files;
+    about::testing::RecordingMessages messages;
+    std::function<void(HWND)> dialogShown;
     MainWindow window;
     bool created = false;
 };
