@@ -13,8 +13,7 @@ std::string AboutTitle() {
 }
 
 std::string AboutVersion() {
-    return "Version " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
-           std::to_string(kVersionRevision);
+    return "Version " + VersionNumbers();
 }
 
 std::string AboutDescription() {

@@ -1,5 +1,6 @@
 #include "app/open_command.h"
 
+#include "app/app_info.h"
 #include "check/check_project.h"
 #include "check/file_access.h"
 #include "check/findings.h"
@@ -7,6 +8,7 @@
 
 #include <filesystem>
 #include <new>
+#include <string_view>
 #include <system_error>
 
 namespace kestrova {
@@ -55,6 +57,23 @@ CheckResult RunOpenCommand(const std::string& file, FileSelection& files, Messag
     const std::string taken = TakeProjectFile(file);
     files.offer(taken);
     return CheckAndShow(taken, messages, report, random);
+}
+
+std::optional<std::string> DroppedProjectFile(const std::vector<std::string>& files) {
+    if (files.size() != 1)
+        return std::nullopt;
+    const std::string& file = files.front();
+    // The pattern's "*.kpj" without its star.
+    constexpr std::string_view kEnding = std::string_view(kProjectFilePattern).substr(1);
+    if (file.size() < kEnding.size())
+        return std::nullopt;
+    for (std::size_t i = 0; i < kEnding.size(); ++i) {
+        const char c = file[file.size() - kEnding.size() + i];
+        const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        if (lower != kEnding[i])
+            return std::nullopt;
+    }
+    return file;
 }
 
 std::string TakeProjectFile(const std::string& file) {

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kestrova {
 
@@ -23,6 +24,11 @@ std::optional<CheckResult> RunOpenCommand(FileSelection& files, MessageDisplay& 
 // the dialog takes a choice (TakeProjectFile), and the dialog offers it next time.
 CheckResult RunOpenCommand(const std::string& file, FileSelection& files, MessageDisplay& messages,
                            ReportBox& report, RandomSource& random);
+
+// Of the files dropped on a window (their paths, UTF-8 or the file system's bytes), the project
+// to check: the one file of a drop that carries exactly one, named *.kpj in any letter case.
+// Any other drop is refused, and nothing is checked.
+std::optional<std::string> DroppedProjectFile(const std::vector<std::string>& files);
 
 // A project file (UTF-8, or the file system's bytes) as the Open dialog gives a choice: its
 // full path. The process's current directory moves to its folder, where the working copy is

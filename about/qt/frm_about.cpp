@@ -1,8 +1,8 @@
 #include "about/qt/frm_about.h"
 
+#include "about/about_texts.h"
 #include "about/qt/about_artwork.h"
 #include "about/qt/dialog_frame.h"
-#include "app/app_info.h"
 #include "app/command_guard.h"
 
 #include <QEvent>
@@ -58,9 +58,7 @@ frmAbout::frmAbout(QWidget* owner, MessageDisplay& messages, Registry& registry,
     lblVersion = MakeLabel(this, "lblVersion", 1770, 780, 3885, 225, false);
     lblDescription = MakeLabel(this, "lblDescription", 1770, 1320, 3885, 1050, true);
     lblDescription->setWordWrap(true);
-    lblDescription->setText(
-        QStringLiteral("Checks for gaps in video layers and for zero length "
-                       "effects which can cause problems with building movies"));
+    lblDescription->setText(QString::fromStdString(AboutDescription()));
     lblDisclaimer = MakeLabel(this, "lblDisclaimer", 255, 2625, 3870, 825, true);
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
@@ -91,13 +89,9 @@ frmAbout::frmAbout(QWidget* owner, MessageDisplay& messages, Registry& registry,
 }
 
 void frmAbout::Form_Load() {
-    const QString title = QString::fromUtf8(kApplicationTitle);
-    setWindowTitle(QStringLiteral("About ") + title);
-    lblVersion->setText(QStringLiteral("Version %1.%2.%3")
-                            .arg(kVersionMajor)
-                            .arg(kVersionMinor)
-                            .arg(kVersionRevision));
-    lblTitle->setText(title);
+    setWindowTitle(QString::fromStdString(AboutCaption()));
+    lblVersion->setText(QString::fromStdString(AboutVersion()));
+    lblTitle->setText(QString::fromStdString(AboutTitle()));
 }
 
 void frmAbout::cmdOK_Click() {

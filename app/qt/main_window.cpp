@@ -15,6 +15,9 @@
 #include <QPlainTextEdit>
 #include <QTextOption>
 
+#include <string>
+#include <vector>
+
 namespace kestrova::app {
 namespace {
 
@@ -24,20 +27,23 @@ constexpr int kClientHeight = 330;
 constexpr int kClientLeft = 248;
 constexpr int kClientTop = 225;
 
-// The project file a drag carries: exactly one local file named *.kpj in any letter case, as
-// the file system's bytes (the URL's escapes undone byte by byte, so a name that is not UTF-8
+// The project file a drag carries, as the shell takes drops, when it carries local files only:
+// as the file system's bytes (the URL's escapes undone byte by byte, so a name that is not UTF-8
 // keeps its bytes).
 std::optional<QByteArray> DraggedProjectFile(const QMimeData* data) {
-    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1)
+    if (data == nullptr || !data->hasUrls())
         return std::nullopt;
-    const QUrl url = data->urls().front();
-    if (!url.isLocalFile())
+    std::vector<std::string> files;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile())
+            return std::nullopt;
+        files.push_back(
+            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString());
+    }
+    const std::optional<std::string> project = DroppedProjectFile(files);
+    if (!project)
         return std::nullopt;
-    const QByteArray path =
-        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    if (!path.toLower().endsWith(".kpj"))
-        return std::nullopt;
-    return path;
+    return QByteArray::fromStdString(*project);
 }
 
 } // namespace
@@ -50,7 +56,7 @@ main::main(MainWindowServices services)
       registry_(services.registry != nullptr ? *services.registry : about::PlatformRegistry()),
       launcher_(services.launcher != nullptr ? *services.launcher : about::PlatformLauncher()) {
     setObjectName(QStringLiteral("main"));
-    setWindowTitle(QStringLiteral("Kestrova Timeline Checker"));
+    setWindowTitle(QString::fromUtf8(kMainWindowCaption));
     setWindowIcon(ApplicationIcon());
 
     mnuFile = menuBar()->addMenu(QStringLiteral("&File"));

@@ -1,5 +1,6 @@
 #include "app/qt/open_dialog.h"
 
+#include "app/app_info.h"
 #include "app/open_command.h"
 
 #include <QDir>
@@ -12,7 +13,8 @@ namespace kestrova::app {
 void OpenDialog::prepare(QFileDialog& dialog) const {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(QString::fromLatin1(kProjectFileFilter));
+    dialog.setNameFilter(QStringLiteral("%1 (%2)").arg(QString::fromUtf8(kProjectFileKind),
+                                                       QString::fromUtf8(kProjectFilePattern)));
     // Project files from Windows often end in ".KPJ"; the pattern matches in any letter case.
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
     if (!fileName_.isEmpty()) {

@@ -13,8 +13,6 @@ class QWidget;
 
 namespace kestrova::app {
 
-inline constexpr const char* kProjectFileFilter = "Kestrova 4 Project file (*.kpj)";
-
 class OpenDialog final : public FileSelection {
 public:
     explicit OpenDialog(QWidget* owner) : owner_(owner) {}

@@ -1,6 +1,7 @@
 #include "app/win32/main_window_win32.h"
 
 #include "about/win32/frm_about_win32.h"
+#include "app/app_info.h"
 #include "app/command_guard.h"
 #include "app/open_command.h"
 #include "app/win32/print_progress_win32.h"
@@ -8,6 +9,9 @@
 #include "check/wide_text.h"
 
 #include <shellapi.h>
+
+#include <string>
+#include <vector>
 
 namespace kestrova::win32 {
 namespace {
@@ -26,6 +30,19 @@ RECT FrameFor(UINT dpi) {
     RECT frame{left, top, left + Px(kClientWidthTwips, dpi), top + Px(kClientHeightTwips, dpi)};
     AdjustWindowRectExForDpi(&frame, kMainStyle, TRUE, kMainExStyle, dpi);
     return frame;
+}
+
+// The names of the files a drop carries, UTF-8.
+std::vector<std::string> DroppedFiles(HDROP drop) {
+    std::vector<std::string> files;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring path(length + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
+        files.push_back(Utf8(path));
+    }
+    return files;
 }
 
 bool RegisterMainClass(HINSTANCE instance, WNDPROC procedure) {
@@ -73,9 +90,9 @@ bool MainWindow::create() {
     accelerators_ = LoadAcceleratorsW(instance_, MAKEINTRESOURCEW(IDR_MAIN_ACCELERATORS));
     const UINT dpi = GetDpiForSystem();
     const RECT frame = FrameFor(dpi);
-    window_ = CreateWindowExW(kMainExStyle, kMainWindowClass, kMainCaption, kMainStyle, frame.left,
-                              frame.top, frame.right - frame.left, frame.bottom - frame.top,
-                              nullptr, nullptr, instance_, this);
+    window_ = CreateWindowExW(kMainExStyle, kMainWindowClass, Wide(kMainWindowCaption).c_str(),
+                              kMainStyle, frame.left, frame.top, frame.right - frame.left,
+                              frame.bottom - frame.top, nullptr, nullptr, instance_, this);
     if (window_ == nullptr)
         return false;
     reportControl_ = CreateWindowExW(
@@ -144,10 +161,9 @@ void MainWindow::mnuHelpAbout_Click() {
     });
 }
 
-void MainWindow::openFile(const std::wstring& path) {
-    runCheck([this, &path] {
-        return RunOpenCommand(Utf8(path), files_, messages_, *reportBox_, random_);
-    });
+void MainWindow::openFile(const std::string& path) {
+    runCheck(
+        [this, &path] { return RunOpenCommand(path, files_, messages_, *reportBox_, random_); });
 }
 
 LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -191,12 +207,9 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DROPFILES: {
         HDROP drop = reinterpret_cast<HDROP>(wParam);
         RunCommand(messages_, [this, drop] {
-            const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
-            std::wstring path(length + 1, L'\0');
-            path.resize(DragQueryFileW(drop, 0, path.data(), length + 1));
-            if (!path.empty()) {
+            if (const std::optional<std::string> project = DroppedProjectFile(DroppedFiles(drop))) {
                 SetForegroundWindow(window_);
-                openFile(path);
+                openFile(*project);
             }
         });
         DragFinish(drop);

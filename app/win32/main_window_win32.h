@@ -22,7 +22,6 @@
 namespace kestrova::win32 {
 
 inline constexpr wchar_t kMainWindowClass[] = L"KestrovaTimelineChecker";
-inline constexpr wchar_t kMainCaption[] = L"Kestrova Timeline Checker";
 
 // The layout in twips (15 twips per pixel at 96 dpi): the client area's size and its top left
 // on the screen, and the report box's place in it.
@@ -69,9 +68,9 @@ public:
     void Print_Click();
     void mnuHelpAbout_Click();
 
-    // Checks a file as File > Open does one the user chooses: the program's argument and a
-    // file dropped on the window come this way.
-    void openFile(const std::wstring& path);
+    // Checks a file (its path UTF-8) as File > Open does one the user chooses: the program's
+    // argument and a file dropped on the window come this way.
+    void openFile(const std::string& path);
 
     // Closing the window ends the thread's message loop (the program's window does; a test's
     // windows leave the loop to the test).

@@ -1,5 +1,6 @@
 #include "app/win32/open_dialog_win32.h"
 
+#include "app/app_info.h"
 #include "app/open_command.h"
 #include "check/wide_text.h"
 
@@ -11,6 +12,14 @@ namespace {
 // Room for any path Windows accepts with the \\?\ prefix.
 constexpr std::size_t kPathRoom = 32768;
 
+// One filter entry: the kind of file, then its pattern, each ending in a zero; the string's
+// own zero ends the list.
+const std::wstring& ProjectFileFilter() {
+    static const std::wstring filter =
+        Wide(kProjectFileKind) + L'\0' + Wide(kProjectFilePattern) + L'\0';
+    return filter;
+}
+
 } // namespace
 
 void OpenFileDialog::prepare(OPENFILENAMEW& dialog, std::wstring& buffer) const {
@@ -19,7 +28,7 @@ void OpenFileDialog::prepare(OPENFILENAMEW& dialog, std::wstring& buffer) const 
     dialog = OPENFILENAMEW{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner_;
-    dialog.lpstrFilter = kProjectFileFilter;
+    dialog.lpstrFilter = ProjectFileFilter().c_str();
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = buffer.data();
     dialog.nMaxFile = static_cast<DWORD>(buffer.size());

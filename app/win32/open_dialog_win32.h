@@ -12,8 +12,6 @@
 
 namespace kestrova::win32 {
 
-// One filter entry, "Kestrova 4 Project file" showing *.kpj.
-inline constexpr wchar_t kProjectFileFilter[] = L"Kestrova 4 Project file\0*.kpj\0";
 // Existing files only, no read-only check box, long names. Without OFN_NOCHANGEDIR the dialog
 // moves the process's current directory to the chosen file's folder, where the working copy
 // is then made.

@@ -1,9 +1,8 @@
-// Opening projects from outside the window: the command line, --help and --version, and a
-// project file dropped on the window.
-
-#include "app/qt/command_line.h"
+// Opening projects from outside the window: the program's command line, --help and --version,
+// and a project file dropped on the window.
 
 #include "app/app_info.h"
+#include "app/command_line.h"
 #include "app/qt/main_window.h"
 #include "gui_test_support.h"
 #include "recording_messages.h"
@@ -27,34 +26,6 @@
 
 namespace kestrova::app {
 namespace {
-
-using Action = CommandLine::Action;
-
-TEST(ReadCommandLine, TellsWhatToDoForEachForm) {
-    const struct {
-        QByteArrayList arguments;
-        Action action;
-        QByteArray projectFile;
-    } cases[] = {
-        {{}, Action::OpenWindow, {}},
-        {{"show.kpj"}, Action::OpenWindow, "show.kpj"},
-        {{"--help"}, Action::ShowHelp, {}},
-        {{"show.kpj", "-h"}, Action::ShowHelp, {}},
-        {{"--version"}, Action::ShowVersion, {}},
-        {{"--", "--help"}, Action::OpenWindow, "--help"},
-        {{"-"}, Action::OpenWindow, "-"},
-        {{"--print"}, Action::Refuse, {}},
-        {{"a.kpj", "b.kpj"}, Action::Refuse, {}},
-        // A Latin-1 name from an old archive keeps its bytes.
-        {{"Caf\xE9.kpj"}, Action::OpenWindow, "Caf\xE9.kpj"},
-    };
-    for (const auto& c : cases) {
-        const CommandLine line = ReadCommandLine(c.arguments);
-        EXPECT_EQ(line.action, c.action) << c.arguments.join(' ').toStdString();
-        EXPECT_EQ(line.projectFile, c.projectFile) << c.arguments.join(' ').toStdString();
-        EXPECT_EQ(line.problem.isEmpty(), c.action != Action::Refuse);
-    }
-}
 
 struct ProgramRun {
     int status = -1;
@@ -83,7 +54,7 @@ ProgramRun RunWithoutDisplay(const QStringList& arguments, bool offscreen = fals
 TEST(KestrovaCheckerProgram, AnswersHelpAndVersionOnTheTerminalWithoutADisplay) {
     const ProgramRun help = RunWithoutDisplay({QStringLiteral("--help")});
     EXPECT_EQ(help.status, 0) << help.err.toStdString();
-    EXPECT_EQ(help.out, HelpText());
+    EXPECT_EQ(help.out.toStdString(), HelpText());
     EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: kestrova-checker [FILE]")));
 
     const ProgramRun version = RunWithoutDisplay({QStringLiteral("--version")});

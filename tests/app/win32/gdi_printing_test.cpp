@@ -55,7 +55,7 @@ TEST(GdiPrinting, PrintsTheReportOnTheDefaultPrinterPageAfterPageAndACancelledPr
     MainWindow& window = fixture.window;
     const std::filesystem::path project =
         std::filesystem::u8path(KESTROVA_TEST_DATA) / "app" / "two_layers.kpj";
-    window.openFile(project.wstring());
+    window.openFile(Utf8(project.wstring()));
     window.reportBox().setText(report);
     int progressShown = 0;
     fixture.dialogShown = [&](HWND) { ++progressShown; };

@@ -280,7 +280,7 @@ TEST_F(Win32Window, OpensAProjectWhoseNameNeedsUnicode) {
     UnseededRandom random;
     const std::string expected = ReportText(
         CheckProject({Utf8(project.wstring()), WorkingCopyPlace::CurrentDirectory}, random));
-    window().openFile(project.wstring());
+    window().openFile(Utf8(project.wstring()));
     const std::string shown = window().reportBox().text();
     SetCurrentDirectoryW(temp);
     std::error_code ignored;
@@ -313,7 +313,7 @@ TEST_F(Win32Window, TheOpenDialogFiltersProjectFilesAndOffersTheLastOne) {
               std::wstring(L"Kestrova 4 Project file\0*.kpj\0\0", 31));
     EXPECT_EQ(std::wstring(buffer.c_str()), L"");
     const std::filesystem::path project = Projects().front();
-    withDialog.window.openFile(project.wstring());
+    withDialog.window.openFile(Utf8(project.wstring()));
     openDialog.prepare(dialog, buffer);
     EXPECT_EQ(std::filesystem::path(buffer.c_str()), project);
 }
@@ -372,20 +372,35 @@ TEST_F(Win32Window, TheRealOpenDialogTakesATypedNameAndMovesTheWorkingFolder) {
 
 // A drop as the shell makes it: DROPFILES and the names, each ending in a zero, then one more
 // zero.
-void DropFile(HWND window, const std::wstring& name) {
-    const std::size_t bytes = sizeof(DROPFILES) + (name.size() + 2) * sizeof(wchar_t);
+void DropFiles(HWND window, const std::vector<std::wstring>& names) {
+    std::wstring list;
+    for (const std::wstring& name : names)
+        list += name + L'\0';
+    const std::size_t bytes = sizeof(DROPFILES) + (list.size() + 1) * sizeof(wchar_t);
     HGLOBAL memory = GlobalAlloc(GHND, bytes);
     auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
     drop->pFiles = sizeof(DROPFILES);
     drop->fWide = TRUE;
-    name.copy(reinterpret_cast<wchar_t*>(drop + 1), name.size());
+    list.copy(reinterpret_cast<wchar_t*>(drop + 1), list.size());
     GlobalUnlock(memory);
     SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
-TEST_F(Win32Window, AFileDroppedOnTheWindowIsChecked) {
+void DropFile(HWND window, const std::wstring& name) {
+    DropFiles(window, {name});
+}
+
+TEST_F(Win32Window, AProjectFileDroppedOnTheWindowIsCheckedAndOtherDropsAreNot) {
     const std::filesystem::path project = Projects().front();
     const std::wstring name = project.wstring();
+    window().reportBox().setText("\r\nearlier report");
+    const std::filesystem::path notes = std::filesystem::u8path(KESTROVA_TEST_DATA) / "notes.txt";
+    DropFile(main(), notes.wstring());
+    DropFiles(main(), {name, name});
+    EXPECT_EQ(window().reportBox().text(), "\r\nearlier report");
+    EXPECT_TRUE(fixture.files.offered.empty()) << "no check ran";
+    EXPECT_TRUE(fixture.messages.texts.empty());
+
     DropFile(main(), name);
     EXPECT_EQ(fixture.files.offered, Utf8(name)) << "offered by the dialog next";
     EXPECT_EQ(fixture.files.timesAsked, 0);
