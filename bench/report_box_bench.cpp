@@ -36,7 +36,7 @@ void ShowInBox(benchmark::State& run, const std::string& report) {
     QPlainTextEdit box;
     box.resize(433, 257);
     box.show();
-    app::PlainTextReportBox reportBox(box);
+    qt::PlainTextReportBox reportBox(box);
     for (auto _ : run) {
         reportBox.setText("");
         reportBox.setText(report);
@@ -65,7 +65,7 @@ void ShowRepeatedLongName(benchmark::State& run) {
 
 void ReadReport(benchmark::State& run) {
     QPlainTextEdit box;
-    app::PlainTextReportBox reportBox(box);
+    qt::PlainTextReportBox reportBox(box);
     reportBox.setText(LongReport(static_cast<int>(run.range(0))));
     for (auto _ : run)
         benchmark::DoNotOptimize(reportBox.text());
@@ -73,7 +73,7 @@ void ReadReport(benchmark::State& run) {
 
 void ReadLongName(benchmark::State& run) {
     QPlainTextEdit box;
-    app::PlainTextReportBox reportBox(box);
+    qt::PlainTextReportBox reportBox(box);
     reportBox.setText(LongNamesReport(run.range(0), 1));
     for (auto _ : run)
         benchmark::DoNotOptimize(reportBox.text());
@@ -107,7 +107,7 @@ void OpenInWindow(benchmark::State& run) {
     const QString project = folder.filePath(QStringLiteral("gaps.kpj"));
     WriteGapProject(project, static_cast<int>(run.range(0)));
     const QString start = QDir::currentPath();
-    app::main window;
+    qt::main window;
     window.show();
     for (auto _ : run) {
         window.checkProjectFile(QFile::encodeName(project));

@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     if (const std::optional<int> status = AnswerOnTerminal(line))
         return *status;
 
-    kestrova::app::main window;
+    kestrova::qt::main window;
     window.show();
     if (!line.projectFile.empty()) {
         // Checked once the window is up, so that a message of the run has its window.

@@ -1,10 +1,10 @@
 #include "app/qt/main_window.h"
 
-#include "about/qt/frm_about.h"
 #include "app/app_info.h"
 #include "app/command_guard.h"
 #include "app/open_command.h"
 #include "app/qt/app_icon.h"
+#include "app/qt/frm_about.h"
 
 #include <QAction>
 #include <QDropEvent>
@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 namespace {
 
 // Client area below the menu bar, and where its top-left corner stands on the screen.
@@ -53,8 +53,8 @@ main::main(MainWindowServices services)
       files_(services.dialogs.files != nullptr ? *services.dialogs.files : dlgOpen),
       messages_(services.dialogs.messages != nullptr ? *services.dialogs.messages : ownMessages_),
       printers_(services.printers != nullptr ? *services.printers : systemPrinters_),
-      registry_(services.registry != nullptr ? *services.registry : about::PlatformRegistry()),
-      launcher_(services.launcher != nullptr ? *services.launcher : about::PlatformLauncher()) {
+      registry_(services.registry != nullptr ? *services.registry : PlatformRegistry()),
+      launcher_(services.launcher != nullptr ? *services.launcher : PlatformLauncher()) {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QString::fromUtf8(kMainWindowCaption));
     setWindowIcon(ApplicationIcon());
@@ -155,9 +155,9 @@ void main::Print_Click() {
 
 void main::mnuHelpAbout_Click() {
     RunCommand(messages_, [this] {
-        about::frmAbout dialog(this, messages_, registry_, launcher_);
+        frmAbout dialog(this, messages_, registry_, launcher_);
         dialog.exec();
     });
 }
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

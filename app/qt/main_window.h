@@ -2,12 +2,12 @@
 // The main window `main`: the report box lstReports, the Open dialog dlgOpen and the menu
 // bar with File > Open, File > Print and Help > About.
 
-#include "about/sys_info.h"
 #include "app/qt/message_box.h"
 #include "app/qt/open_dialog.h"
 #include "app/qt/qt_printing.h"
 #include "app/qt/report_box.h"
 #include "app/shell_seams.h"
+#include "app/sys_info.h"
 #include "check/check_result.h"
 #include "check/random_source.h"
 
@@ -21,15 +21,15 @@ class QAction;
 class QMenu;
 class QPlainTextEdit;
 
-namespace kestrova::app {
+namespace kestrova::qt {
 
 // What the window's commands work through. Each one left empty is the window's own: its Open
 // dialog and message box, the default printer, the system's registry and program launcher.
 struct MainWindowServices {
     CommandDialogs dialogs;
     PrinterSource* printers = nullptr;
-    about::Registry* registry = nullptr;
-    about::ProgramLauncher* launcher = nullptr;
+    Registry* registry = nullptr;
+    ProgramLauncher* launcher = nullptr;
 };
 
 class main final : public QMainWindow {
@@ -76,12 +76,12 @@ private:
     FileSelection& files_;
     MessageDisplay& messages_;
     PrinterSource& printers_;
-    about::Registry& registry_;
-    about::ProgramLauncher& launcher_;
+    Registry& registry_;
+    ProgramLauncher& launcher_;
     // One generator for the life of the window: each check run goes on where the last stopped.
     UnseededRandom random_;
     // The project checked last, after which a print job is named.
     std::string lastProject_;
 };
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

@@ -8,7 +8,7 @@
 #include <QMessageBox>
 #include <QSpacerItem>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 
 QString MessageBoxText(const std::string& text) {
     QString shown = QString::fromStdString(text);
@@ -51,4 +51,4 @@ void ApplicationMessageBox::showMessage(const std::string& text) {
     box.exec();
 }
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

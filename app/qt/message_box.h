@@ -10,7 +10,7 @@
 
 class QWidget;
 
-namespace kestrova::app {
+namespace kestrova::qt {
 
 // The text as the box shows it: CR LF starts a new line.
 QString MessageBoxText(const std::string& text);
@@ -29,4 +29,4 @@ private:
     QWidget* owner_;
 };
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

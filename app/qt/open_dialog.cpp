@@ -8,7 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 
 void OpenDialog::prepare(QFileDialog& dialog) const {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -46,4 +46,4 @@ void OpenDialog::offer(const std::string& file) {
     fileName_ = QFile::decodeName(QByteArray::fromStdString(file));
 }
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

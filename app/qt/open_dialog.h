@@ -11,7 +11,7 @@
 class QFileDialog;
 class QWidget;
 
-namespace kestrova::app {
+namespace kestrova::qt {
 
 class OpenDialog final : public FileSelection {
 public:
@@ -36,4 +36,4 @@ private:
     QString fileName_;
 };
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <chrono>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 namespace {
 
 QFont PrintFont() {
@@ -251,4 +251,4 @@ std::unique_ptr<Printer> SystemPrinters::defaultPrinter() {
     return std::make_unique<QtPrinter>(std::move(printer), queues_, *queue);
 }
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

@@ -5,7 +5,7 @@
 
 #include "app/command_line.h"
 #include "app/win32/gdi_printing.h"
-#include "app/win32/main_window_win32.h"
+#include "app/win32/main_window.h"
 #include "check/wide_text.h"
 
 #include <windows.h>
@@ -66,8 +66,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
 
     kestrova::win32::GdiPrinterSource printers;
     kestrova::win32::MainWindow window(
-        instance, printers,
-        {kestrova::about::PlatformRegistry(), kestrova::about::PlatformLauncher()});
+        instance, printers, {kestrova::PlatformRegistry(), kestrova::PlatformLauncher()});
     if (!window.create())
         return 1;
     window.endLoopOnClose(true);

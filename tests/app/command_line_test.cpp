@@ -24,7 +24,7 @@
 #include <iterator>
 #include <string>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 namespace {
 
 struct ProgramRun {
@@ -210,4 +210,4 @@ TEST_F(OpenFromOutside, DroppedProjectFileIsCheckedAndOtherDropsAreNot) {
 }
 
 } // namespace
-} // namespace kestrova::app
+} // namespace kestrova::qt

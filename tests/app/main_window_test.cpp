@@ -2,8 +2,8 @@
 
 #include "app/qt/main_window.h"
 
-#include "about/qt/frm_about.h"
 #include "app/command_guard.h"
+#include "app/qt/frm_about.h"
 #include "check/check_project.h"
 #include "check/report_writer.h"
 #include "gui_test_support.h"
@@ -25,7 +25,7 @@
 
 #include <new>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 namespace {
 
 // The default printer as a PDF file; it notes the job's name.
@@ -58,17 +58,17 @@ private:
 };
 
 // A registry without keys, as on a machine without the System Information tool.
-class EmptyRegistry final : public about::Registry {
+class EmptyRegistry final : public Registry {
 public:
     long OpenKey(std::uint32_t, const std::string&, std::uint32_t, std::uint32_t,
-                 about::RegistryKey&) override {
+                 RegistryKey&) override {
         return 2;
     }
-    long QueryValue(about::RegistryKey, const std::string&, std::uint32_t&, unsigned char*,
+    long QueryValue(RegistryKey, const std::string&, std::uint32_t&, unsigned char*,
                     std::uint32_t&) override {
         return 6;
     }
-    long CloseKey(about::RegistryKey) override { return 6; }
+    long CloseKey(RegistryKey) override { return 6; }
 };
 
 class MainWindowTest : public ::testing::Test {
@@ -298,7 +298,7 @@ TEST_F(MainWindowTest, HelpAboutShowsAFreshAboutDialogModallyOwnedByTheWindow) {
         QWidget* owner = nullptr;
         bool windowBlocked = false;
         testing::WhenModalOpens([&](QWidget* modal) {
-            auto* dialog = qobject_cast<about::frmAbout*>(modal);
+            auto* dialog = qobject_cast<frmAbout*>(modal);
             ASSERT_NE(dialog, nullptr);
             seen = true;
             title = dialog->windowTitle();
@@ -311,8 +311,7 @@ TEST_F(MainWindowTest, HelpAboutShowsAFreshAboutDialogModallyOwnedByTheWindow) {
         EXPECT_EQ(title, QStringLiteral("About Kestrova Checker"));
         EXPECT_EQ(owner, &w);
         EXPECT_TRUE(windowBlocked);
-        EXPECT_TRUE(w.findChildren<about::frmAbout*>().isEmpty())
-            << "dialog not destroyed on close";
+        EXPECT_TRUE(w.findChildren<frmAbout*>().isEmpty()) << "dialog not destroyed on close";
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     }
 }
@@ -323,7 +322,7 @@ TEST_F(MainWindowTest, SystemInfoWithoutTheToolSaysSoAndTheAboutDialogStaysOpen)
     w.show();
     bool stillOpen = false;
     testing::WhenModalOpens([&](QWidget* modal) {
-        auto* dialog = qobject_cast<about::frmAbout*>(modal);
+        auto* dialog = qobject_cast<frmAbout*>(modal);
         ASSERT_NE(dialog, nullptr);
         dialog->cmdSysInfo->click();
         stillOpen = dialog->isVisible();
@@ -336,4 +335,4 @@ TEST_F(MainWindowTest, SystemInfoWithoutTheToolSaysSoAndTheAboutDialogStaysOpen)
 }
 
 } // namespace
-} // namespace kestrova::app
+} // namespace kestrova::qt

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 namespace {
 
 struct ShownBox {
@@ -92,4 +92,4 @@ TEST(MessageBox, TextStartsANewLineAtEachCrLf) {
 }
 
 } // namespace
-} // namespace kestrova::app
+} // namespace kestrova::qt

@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 namespace {
 
 class OpenDialogTest : public ::testing::Test {
@@ -147,4 +147,4 @@ TEST_F(OpenDialogTest, AFileCheckedWithoutTheDialogIsOfferedWhenItNextOpens) {
 }
 
 } // namespace
-} // namespace kestrova::app
+} // namespace kestrova::qt

@@ -2,7 +2,7 @@
 // checked once the window shows, Ctrl+O and Ctrl+P reach their commands from the keyboard, and at
 // another dpi the twips layout is scaled.
 
-#include "app/win32/main_window_win32.h"
+#include "app/win32/main_window.h"
 
 #include "check/check_project.h"
 #include "check/report_writer.h"

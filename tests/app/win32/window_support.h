@@ -2,7 +2,7 @@
 // What the tests of the Windows window share: a main window of their own, message pumping with
 // a time limit, and twips at the window's dpi.
 
-#include "app/win32/main_window_win32.h"
+#include "app/win32/main_window.h"
 
 #include "../scripted_files.h"
 #include "fake_system.h"
@@ -77,10 +77,10 @@ public:
         }
     }
 
-    about::testing::FakeRegistry registry;
-    about::testing::FakeLauncher launcher;
+    kestrova::testing::FakeRegistry registry;
+    kestrova::testing::FakeLauncher launcher;
     kestrova::testing::ScriptedFiles files;
-    about::testing::RecordingMessages messages;
+    kestrova::testing::RecordingMessages messages;
     std::function<void(HWND)> dialogShown;
     MainWindow window;
     bool created = false;
