@@ -1,10 +1,15 @@
 #include "app/open_command.h"
 
+#include "app/app_info.h"
 #include "check/check_project.h"
+#include "check/file_access.h"
 #include "check/findings.h"
 #include "check/report_writer.h"
 
+#include <filesystem>
 #include <new>
+#include <string_view>
+#include <system_error>
 
 namespace kestrova {
 namespace {
@@ -20,17 +25,12 @@ std::string BoxText(const CheckResult& result, std::string& lateStop) {
     }
 }
 
-} // namespace
-
-std::optional<CheckResult> RunOpenCommand(FileSelection& files, MessageDisplay& messages,
-                                          ReportBox& report, RandomSource& random,
-                                          BusyWindow& busy) {
-    const std::optional<std::string> chosen = files.chooseProjectFile();
-    if (!chosen)
-        return std::nullopt;
+// Checks the file while the window stays painted, and shows what the check found.
+CheckResult CheckAndShow(const std::string& file, MessageDisplay& messages, ReportBox& report,
+                         RandomSource& random, BusyWindow& busy) {
     CheckResult result;
     busy.runBusy([&] {
-        result = CheckProject({*chosen, WorkingCopyPlace::CurrentDirectory, false}, random);
+        result = CheckProject({file, WorkingCopyPlace::CurrentDirectory, false}, random);
     });
     if (result.parseError) {
         report.setText(ReportHeader(result));
@@ -43,6 +43,50 @@ std::optional<CheckResult> RunOpenCommand(FileSelection& files, MessageDisplay& 
     else if (!lateStop.empty())
         messages.showMessage(lateStop);
     return result;
+}
+
+} // namespace
+
+std::optional<CheckResult> RunOpenCommand(FileSelection& files, MessageDisplay& messages,
+                                          ReportBox& report, RandomSource& random,
+                                          BusyWindow& busy) {
+    const std::optional<std::string> chosen = files.chooseProjectFile();
+    if (!chosen)
+        return std::nullopt;
+    return CheckAndShow(*chosen, messages, report, random, busy);
+}
+
+CheckResult RunOpenCommand(const std::string& file, FileSelection& files, MessageDisplay& messages,
+                           ReportBox& report, RandomSource& random, BusyWindow& busy) {
+    const std::string taken = TakeProjectFile(file);
+    files.offer(taken);
+    return CheckAndShow(taken, messages, report, random, busy);
+}
+
+std::optional<std::string> DroppedProjectFile(const std::vector<std::string>& files) {
+    if (files.size() != 1)
+        return std::nullopt;
+    const std::string& file = files.front();
+    // The pattern's "*.kpj" without its star.
+    constexpr std::string_view kEnding = std::string_view(kProjectFilePattern).substr(1);
+    if (file.size() < kEnding.size())
+        return std::nullopt;
+    for (std::size_t i = 0; i < kEnding.size(); ++i) {
+        const char c = file[file.size() - kEnding.size() + i];
+        const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        if (lower != kEnding[i])
+            return std::nullopt;
+    }
+    return file;
+}
+
+std::string TakeProjectFile(const std::string& file) {
+    const std::filesystem::path given = PathFromUtf8(file);
+    std::error_code error;
+    std::filesystem::path full = std::filesystem::absolute(given, error);
+    full = (error ? given : full).lexically_normal();
+    std::filesystem::current_path(full.parent_path(), error); // stays where it was on failure
+    return Utf8FromPath(full);
 }
 
 } // namespace kestrova

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace kestrova::app {
+namespace kestrova {
 
 enum class JobState { Pending, Held, Processing, Stopped, Cancelled, Aborted, Completed, Unknown };
 
@@ -31,4 +31,4 @@ public:
 // The platform's printing system; nothing where there is no CUPS (Windows).
 PrintQueues* PlatformPrintQueues();
 
-} // namespace kestrova::app
+} // namespace kestrova

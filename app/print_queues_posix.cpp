@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-namespace kestrova::app {
+namespace kestrova {
 namespace {
 
 struct DestFree {
@@ -95,4 +95,4 @@ PrintQueues* PlatformPrintQueues() {
     return &queues;
 }
 
-} // namespace kestrova::app
+} // namespace kestrova

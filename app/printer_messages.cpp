@@ -44,7 +44,7 @@ std::string JobRefusedText(const std::string& printer, const std::string& reason
            "printed:\r\n" + reason;
 }
 
-std::string FollowPrintJob(app::PrintQueues& queues, const std::string& queue, int job) {
+std::string FollowPrintJob(PrintQueues& queues, const std::string& queue, int job) {
     using Clock = std::chrono::steady_clock;
     constexpr auto kProcessingTaken = std::chrono::seconds(2);
     constexpr auto kQueuedTaken = std::chrono::seconds(10);
@@ -54,26 +54,26 @@ std::string FollowPrintJob(app::PrintQueues& queues, const std::string& queue, i
     for (;;) {
         const Clock::time_point now = Clock::now();
         switch (queues.jobState(job)) {
-        case app::JobState::Completed:
-        case app::JobState::Unknown: // no longer known to the queue: it was done with it
+        case JobState::Completed:
+        case JobState::Unknown: // no longer known to the queue: it was done with it
             return {};
-        case app::JobState::Held:
+        case JobState::Held:
             return "The print job is held in the queue of " + printer +
                    " and will not print until it is released.";
-        case app::JobState::Stopped:
+        case JobState::Stopped:
             return "The print job stopped on " + printer + "; the report has not been printed.";
-        case app::JobState::Cancelled:
+        case JobState::Cancelled:
             return "The print job was cancelled on " + printer + "; the report was not printed.";
-        case app::JobState::Aborted:
+        case JobState::Aborted:
             return "The print job failed on " + printer +
                    " and was aborted; the report was not printed.";
-        case app::JobState::Processing:
+        case JobState::Processing:
             if (!processingSince)
                 processingSince = now;
             else if (now - *processingSince >= kProcessingTaken)
                 return {};
             break;
-        case app::JobState::Pending:
+        case JobState::Pending:
             break;
         }
         if (now - start >= kQueuedTaken)

@@ -22,6 +22,6 @@ std::string JobRefusedText(const std::string& printer, const std::string& reason
 // Follows a job the queue has taken until it is printed, or printing for a while, or still
 // waiting its turn after longer; or until the queue holds, stops, cancels or aborts it. Gives
 // the message for the user, or nothing when the job is on its way.
-std::string FollowPrintJob(app::PrintQueues& queues, const std::string& queue, int job);
+std::string FollowPrintJob(PrintQueues& queues, const std::string& queue, int job);
 
 } // namespace kestrova

@@ -1,6 +1,7 @@
 #pragma once
 // What the application shell's commands need of a window toolkit. Each front end (the Qt window
-// on Linux, the Win32 window on Windows) adapts its own controls to these; tests pre-answer them.
+// on Linux, the Win32 window on Windows) adapts its own controls to these; tests hand in fakes of
+// them.
 
 #include <optional>
 #include <string>
@@ -12,6 +13,9 @@ class FileSelection {
 public:
     virtual ~FileSelection() = default;
     virtual std::optional<std::string> chooseProjectFile() = 0;
+    // Offers the file (UTF-8) as the choice when the dialog next opens: a project checked
+    // without the dialog is offered as one chosen in it would be.
+    virtual void offer(const std::string& file) = 0;
 };
 
 // The application's message box: a text (CR LF starts a new line), an OK button only, no icon,
@@ -29,6 +33,13 @@ public:
     virtual ~ReportBox() = default;
     virtual std::string text() const = 0;
     virtual void setText(std::string text) = 0;
+};
+
+// The dialogs through which a window's commands ask and tell the user. Each one left empty is
+// the window's own; tests hand in fakes.
+struct CommandDialogs {
+    FileSelection* files = nullptr;
+    MessageDisplay* messages = nullptr;
 };
 
 } // namespace kestrova

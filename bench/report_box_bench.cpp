@@ -36,7 +36,7 @@ void ShowInBox(benchmark::State& run, const std::string& report) {
     QPlainTextEdit box;
     box.resize(433, 257);
     box.show();
-    app::PlainTextReportBox reportBox(box);
+    qt::PlainTextReportBox reportBox(box);
     for (auto _ : run) {
         reportBox.setText("");
         reportBox.setText(report);
@@ -65,7 +65,7 @@ void ShowRepeatedLongName(benchmark::State& run) {
 
 void ReadReport(benchmark::State& run) {
     QPlainTextEdit box;
-    app::PlainTextReportBox reportBox(box);
+    qt::PlainTextReportBox reportBox(box);
     reportBox.setText(LongReport(static_cast<int>(run.range(0))));
     for (auto _ : run)
         benchmark::DoNotOptimize(reportBox.text());
@@ -73,7 +73,7 @@ void ReadReport(benchmark::State& run) {
 
 void ReadLongName(benchmark::State& run) {
     QPlainTextEdit box;
-    app::PlainTextReportBox reportBox(box);
+    qt::PlainTextReportBox reportBox(box);
     reportBox.setText(LongNamesReport(run.range(0), 1));
     for (auto _ : run)
         benchmark::DoNotOptimize(reportBox.text());
@@ -101,17 +101,16 @@ void WriteGapProject(const QString& path, int items) {
         std::abort();
 }
 
-// From the file chosen in the Open dialog to the report painted in the window.
+// From the file given to the window (as the Open dialog gives a choice) to the report painted.
 void OpenInWindow(benchmark::State& run) {
     QTemporaryDir folder;
     const QString project = folder.filePath(QStringLiteral("gaps.kpj"));
     WriteGapProject(project, static_cast<int>(run.range(0)));
     const QString start = QDir::currentPath();
-    app::main window;
+    qt::main window;
     window.show();
     for (auto _ : run) {
-        window.dlgOpen.setNextFileName(QFile::encodeName(project));
-        window.mnuFileOpen_Click();
+        window.checkProjectFile(QFile::encodeName(project));
         window.lstReports->viewport()->repaint();
         QCoreApplication::processEvents();
     }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Renders the application icon (packaging/icons/org.kestrova.Checker.svg) at 16 and 32 pixels
-# and packs both images into app/win32/kestrova-checker.ico, the icon of the Windows window and
+# and packs both images into windows/kestrova-checker.ico, the icon of the Windows window and
 # of its executable. Run it again after changing the SVG, and commit the result; the Windows
 # build uses the committed file, so it needs neither rsvg-convert nor Python.
 set -euo pipefail
@@ -13,7 +13,7 @@ for size in 16 32; do
 done
 # An .ico file is a directory of images; each entry here is a 32-bit BGRA bitmap with its
 # transparency mask, the form every Windows version (and Wine) reads.
-python3 - "$work/16.png" "$work/32.png" app/win32/kestrova-checker.ico <<'PY'
+python3 - "$work/16.png" "$work/32.png" windows/kestrova-checker.ico <<'PY'
 import struct, sys, zlib
 
 def rgba_rows(path):
@@ -71,4 +71,4 @@ for size, data in images:
 out += b"".join(data for _, data in images)
 open(sys.argv[3], "wb").write(out)
 PY
-echo "wrote app/win32/kestrova-checker.ico"
+echo "wrote windows/kestrova-checker.ico"

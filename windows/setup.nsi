@@ -53,8 +53,8 @@ InstallDir "$PROGRAMFILES64\${PRODUCT}"
 ; Installing again (an update) goes into the folder of the installed copy, unless /D= says
 ; otherwise.
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" InstallLocation
-Icon "../app/win32/kestrova-checker.ico"
-UninstallIcon "../app/win32/kestrova-checker.ico"
+Icon "../windows/kestrova-checker.ico"
+UninstallIcon "../windows/kestrova-checker.ico"
 BrandingText "${PRODUCT} ${VERSION}"
 ShowInstDetails show
 ShowUninstDetails show

@@ -3,7 +3,7 @@
 #include <QImage>
 #include <QPainter>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 
 QPixmap ApplicationIconImage(int size) {
     // A strip of film with two clips and the red gap between them, drawn on a 32-unit grid.
@@ -37,4 +37,4 @@ QIcon ApplicationIcon() {
     return icon;
 }
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

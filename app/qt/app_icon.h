@@ -4,9 +4,9 @@
 #include <QIcon>
 #include <QPixmap>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 
 QPixmap ApplicationIconImage(int size);
 QIcon ApplicationIcon();
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 
 WaitCursor::WaitCursor() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -24,4 +24,4 @@ void PaintingBusyWindow::runBusy(const std::function<void()>& work) {
     });
 }
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

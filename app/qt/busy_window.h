@@ -4,7 +4,7 @@
 
 #include "app/busy_work.h"
 
-namespace kestrova::app {
+namespace kestrova::qt {
 
 // The wait cursor over the application's windows for as long as it lives.
 class WaitCursor {
@@ -20,4 +20,4 @@ public:
     void runBusy(const std::function<void()>& work) override;
 };
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

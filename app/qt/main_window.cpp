@@ -1,20 +1,24 @@
 #include "app/qt/main_window.h"
 
-#include "about/qt/frm_about.h"
 #include "app/app_info.h"
 #include "app/command_guard.h"
 #include "app/open_command.h"
 #include "app/qt/app_icon.h"
+#include "app/qt/frm_about.h"
 
 #include <QAction>
 #include <QDropEvent>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextOption>
 
-namespace kestrova::app {
+#include <string>
+#include <vector>
+
+namespace kestrova::qt {
 namespace {
 
 // Client area below the menu bar, and where its top-left corner stands on the screen.
@@ -23,30 +27,36 @@ constexpr int kClientHeight = 330;
 constexpr int kClientLeft = 248;
 constexpr int kClientTop = 225;
 
-// The project file a drag carries: exactly one local file named *.kpj in any letter case, as
-// the file system's bytes (the URL's escapes undone byte by byte, so a name that is not UTF-8
+// The project file a drag carries, as the shell takes drops, when it carries local files only:
+// as the file system's bytes (the URL's escapes undone byte by byte, so a name that is not UTF-8
 // keeps its bytes).
 std::optional<QByteArray> DraggedProjectFile(const QMimeData* data) {
-    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1)
+    if (data == nullptr || !data->hasUrls())
         return std::nullopt;
-    const QUrl url = data->urls().front();
-    if (!url.isLocalFile())
+    std::vector<std::string> files;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile())
+            return std::nullopt;
+        files.push_back(
+            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString());
+    }
+    const std::optional<std::string> project = DroppedProjectFile(files);
+    if (!project)
         return std::nullopt;
-    const QByteArray path =
-        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    if (!path.toLower().endsWith(".kpj"))
-        return std::nullopt;
-    return path;
+    return QByteArray::fromStdString(*project);
 }
 
 } // namespace
 
-main::main()
-    : lstReports(new QPlainTextEdit), dlgOpen(this), report_(*lstReports), messages_(this),
-      printers_(&systemPrinters_), registry_(&about::PlatformRegistry()),
-      launcher_(&about::PlatformLauncher()) {
+main::main(MainWindowServices services)
+    : lstReports(new QPlainTextEdit), dlgOpen(this), report_(*lstReports), ownMessages_(this),
+      files_(services.dialogs.files != nullptr ? *services.dialogs.files : dlgOpen),
+      messages_(services.dialogs.messages != nullptr ? *services.dialogs.messages : ownMessages_),
+      printers_(services.printers != nullptr ? *services.printers : systemPrinters_),
+      registry_(services.registry != nullptr ? *services.registry : PlatformRegistry()),
+      launcher_(services.launcher != nullptr ? *services.launcher : PlatformLauncher()) {
     setObjectName(QStringLiteral("main"));
-    setWindowTitle(QStringLiteral("Kestrova Timeline Checker"));
+    setWindowTitle(QString::fromUtf8(kMainWindowCaption));
     setWindowIcon(ApplicationIcon());
 
     mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
@@ -89,12 +99,21 @@ main::main()
 }
 
 void main::mnuFileOpen_Click() {
-    RunCommand(messages_, [this] { RunOpenCommand(dlgOpen, messages_, report_, random_, busy_); });
+    runCheck([this] { return RunOpenCommand(files_, messages_, report_, random_, busy_); });
 }
 
 void main::checkProjectFile(const QByteArray& path) {
-    dlgOpen.setNextFileName(path);
-    mnuFileOpen_Click();
+    runCheck([this, &path] {
+        return RunOpenCommand(path.toStdString(), files_, messages_, report_, random_, busy_);
+    });
+}
+
+void main::runCheck(const std::function<std::optional<CheckResult>()>& check) {
+    RunCommand(messages_, [this, &check] {
+        // A name that is not UTF-8 names the job as the dialog shows it, decoded.
+        if (const std::optional<CheckResult> result = check())
+            lastProject_ = QFile::decodeName(QByteArray::fromStdString(result->file)).toStdString();
+    });
 }
 
 bool main::takeProjectDrop(QEvent* event) {
@@ -129,16 +148,16 @@ void main::Print_Click() {
     RunCommand(messages_, [this] {
         // The job is named after the project checked last, so it can be told apart in the queue.
         PrintProgressDialog progress(this);
-        RunPrintCommand(report_.text(), PrintJobName(dlgOpen.fileName().toStdString()), *printers_,
-                        messages_, &progress);
+        RunPrintCommand(report_.text(), PrintJobName(lastProject_), printers_, messages_,
+                        &progress);
     });
 }
 
 void main::mnuHelpAbout_Click() {
     RunCommand(messages_, [this] {
-        about::frmAbout dialog(this, messages_, *registry_, *launcher_);
+        frmAbout dialog(this, messages_, registry_, launcher_);
         dialog.exec();
     });
 }
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

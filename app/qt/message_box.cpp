@@ -8,7 +8,7 @@
 #include <QMessageBox>
 #include <QSpacerItem>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 
 QString MessageBoxText(const std::string& text) {
     QString shown = QString::fromStdString(text);
@@ -27,11 +27,6 @@ int CaptionRoom(const QWidget& box) {
 }
 
 void ApplicationMessageBox::showMessage(const std::string& text) {
-    shown_.push_back(text);
-    if (preAnswered_ > 0) {
-        --preAnswered_;
-        return;
-    }
     // Over the About dialog when it is open, over the main window otherwise.
     QWidget* parent = QApplication::activeModalWidget();
     if (parent == nullptr) {
@@ -56,4 +51,4 @@ void ApplicationMessageBox::showMessage(const std::string& text) {
     box.exec();
 }
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

@@ -7,11 +7,10 @@
 #include <QString>
 
 #include <string>
-#include <vector>
 
 class QWidget;
 
-namespace kestrova::app {
+namespace kestrova::qt {
 
 // The text as the box shows it: CR LF starts a new line.
 QString MessageBoxText(const std::string& text);
@@ -26,18 +25,8 @@ public:
 
     void showMessage(const std::string& text) override;
 
-    // Every text shown so far, oldest first.
-    const std::vector<std::string>& shownTexts() const { return shown_; }
-
-    // Answers the next `count` messages with OK at once instead of showing them; they are still
-    // recorded in shownTexts(). Lets a command run through without a person at the keyboard.
-    void answerNextWithOk(int count = 1) { preAnswered_ += count; }
-    int pendingAnswers() const { return preAnswered_; }
-
 private:
     QWidget* owner_;
-    std::vector<std::string> shown_;
-    int preAnswered_ = 0;
 };
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

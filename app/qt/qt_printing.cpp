@@ -15,7 +15,7 @@
 
 #include <algorithm>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 namespace {
 
 QFont PrintFont() {
@@ -199,4 +199,4 @@ std::unique_ptr<Printer> SystemPrinters::defaultPrinter() {
     return std::make_unique<QtPrinter>(std::move(printer), queues_, *queue);
 }
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

@@ -14,7 +14,7 @@
 class QPrinter;
 class QWidget;
 
-namespace kestrova::app {
+namespace kestrova::qt {
 
 // The pages of one job on a QPrinter, in the print font.
 std::unique_ptr<PrintPages> StartPrintJob(QPrinter& printer, const std::string& jobName);
@@ -42,4 +42,4 @@ private:
     std::unique_ptr<QProgressDialog> dialog_;
 };
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 namespace {
 
 constexpr char16_t kLineSeparator = 0x2028;
@@ -235,4 +235,4 @@ void PlainTextReportBox::setText(std::string text) {
     hasCutLines_ = hasCutLines_ || !cut.empty();
 }
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

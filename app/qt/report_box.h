@@ -24,7 +24,7 @@
 
 class QPlainTextEdit;
 
-namespace kestrova::app {
+namespace kestrova::qt {
 
 // The report text as the box holds it, and back.
 QString ReportToDisplay(const std::string& report);
@@ -43,4 +43,4 @@ private:
     bool hasCutLines_ = false;
 };
 
-} // namespace kestrova::app
+} // namespace kestrova::qt

@@ -1,11 +1,12 @@
-// Opening projects from outside the window: the command line, --help and --version, and a
-// project file dropped on the window.
-
-#include "app/qt/command_line.h"
+// Opening projects from outside the window: the program's command line, --help and --version,
+// and a project file dropped on the window.
 
 #include "app/app_info.h"
+#include "app/command_line.h"
 #include "app/qt/main_window.h"
 #include "gui_test_support.h"
+#include "recording_messages.h"
+#include "scripted_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,36 +24,8 @@
 #include <iterator>
 #include <string>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 namespace {
-
-using Action = CommandLine::Action;
-
-TEST(ReadCommandLine, TellsWhatToDoForEachForm) {
-    const struct {
-        QByteArrayList arguments;
-        Action action;
-        QByteArray projectFile;
-    } cases[] = {
-        {{}, Action::OpenWindow, {}},
-        {{"show.kpj"}, Action::OpenWindow, "show.kpj"},
-        {{"--help"}, Action::ShowHelp, {}},
-        {{"show.kpj", "-h"}, Action::ShowHelp, {}},
-        {{"--version"}, Action::ShowVersion, {}},
-        {{"--", "--help"}, Action::OpenWindow, "--help"},
-        {{"-"}, Action::OpenWindow, "-"},
-        {{"--print"}, Action::Refuse, {}},
-        {{"a.kpj", "b.kpj"}, Action::Refuse, {}},
-        // A Latin-1 name from an old archive keeps its bytes.
-        {{"Caf\xE9.kpj"}, Action::OpenWindow, "Caf\xE9.kpj"},
-    };
-    for (const auto& c : cases) {
-        const CommandLine line = ReadCommandLine(c.arguments);
-        EXPECT_EQ(line.action, c.action) << c.arguments.join(' ').toStdString();
-        EXPECT_EQ(line.projectFile, c.projectFile) << c.arguments.join(' ').toStdString();
-        EXPECT_EQ(line.problem.isEmpty(), c.action != Action::Refuse);
-    }
-}
 
 struct ProgramRun {
     int status = -1;
@@ -81,7 +54,7 @@ ProgramRun RunWithoutDisplay(const QStringList& arguments, bool offscreen = fals
 TEST(KestrovaCheckerProgram, AnswersHelpAndVersionOnTheTerminalWithoutADisplay) {
     const ProgramRun help = RunWithoutDisplay({QStringLiteral("--help")});
     EXPECT_EQ(help.status, 0) << help.err.toStdString();
-    EXPECT_EQ(help.out, HelpText());
+    EXPECT_EQ(help.out.toStdString(), HelpText());
     EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: kestrova-checker [FILE]")));
 
     const ProgramRun version = RunWithoutDisplay({QStringLiteral("--version")});
@@ -123,19 +96,23 @@ protected:
     // elsewhere.
     void expectCheckedAsIfChosenInTheDialog(main& w) {
         EXPECT_EQ(w.reportBox().text(), kpjcheckReport());
-        EXPECT_TRUE(w.messages().shownTexts().empty());
+        EXPECT_TRUE(messages_.texts.empty());
         EXPECT_EQ(QDir::current().canonicalPath(), QDir(folder_.path()).canonicalPath());
-        EXPECT_EQ(w.dlgOpen.fileName(), QFileInfo(project()).absoluteFilePath())
+        EXPECT_EQ(files_.offered,
+                  QFile::encodeName(QFileInfo(project()).absoluteFilePath()).toStdString())
             << "the dialog offers the file next time";
+        EXPECT_EQ(files_.timesAsked, 0) << "the file came without the dialog";
         EXPECT_EQ(filesInFolder(), QStringList{"two_layers.kpj"}) << "working copy left";
     }
 
     QTemporaryDir folder_;
     QString startDirectory_;
+    testing::ScriptedFiles files_;
+    testing::RecordingMessages messages_;
 };
 
 TEST_F(OpenFromOutside, FileOnTheCommandLineIsCheckedAsIfChosenInTheDialog) {
-    main w;
+    main w(MainWindowServices{{&files_, &messages_}});
     w.checkProjectFile(QFile::encodeName(project()));
     expectCheckedAsIfChosenInTheDialog(w);
 }
@@ -179,9 +156,10 @@ TEST_F(OpenFromOutside, AFileWhoseNameIsNotUtf8IsCheckedByItsBytes) {
     };
     for (const auto& given :
          {std::function<void(main&)>(asArgument), std::function<void(main&)>(dropped)}) {
-        main w;
+        testing::RecordingMessages messages;
+        main w(MainWindowServices{{nullptr, &messages}});
         given(w);
-        EXPECT_TRUE(w.messages().shownTexts().empty());
+        EXPECT_TRUE(messages.texts.empty());
         EXPECT_EQ(w.reportBox().text(), expected.toStdString());
         EXPECT_NE(w.reportBox().text().find("Caf\xEF\xBF\xBD.kpj"), std::string::npos);
         EXPECT_EQ(QDir::current().canonicalPath(), QDir(folder_.path()).canonicalPath());
@@ -195,17 +173,16 @@ TEST_F(OpenFromOutside, AFileWhoseNameIsNotUtf8IsCheckedByItsBytes) {
 }
 
 TEST_F(OpenFromOutside, MissingFileGivesTheCheckRunsMessageAndStopLine) {
-    main w;
-    w.messages().answerNextWithOk();
+    main w(MainWindowServices{{&files_, &messages_}});
     w.checkProjectFile(QFile::encodeName(folder_.filePath(QStringLiteral("gone/missing.kpj"))));
-    ASSERT_EQ(w.messages().shownTexts().size(), 1u);
-    EXPECT_NE(w.messages().shownTexts()[0].find("missing.kpj"), std::string::npos);
+    ASSERT_EQ(messages_.texts.size(), 1u);
+    EXPECT_NE(messages_.texts[0].find("missing.kpj"), std::string::npos);
     EXPECT_NE(w.reportBox().text().find("\r\nCheck stopped: "), std::string::npos)
         << w.reportBox().text();
 }
 
 TEST_F(OpenFromOutside, DroppedProjectFileIsCheckedAndOtherDropsAreNot) {
-    main w;
+    main w(MainWindowServices{{&files_, &messages_}});
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     QWidget* target = w.lstReports->viewport();
@@ -224,14 +201,13 @@ TEST_F(OpenFromOutside, DroppedProjectFileIsCheckedAndOtherDropsAreNot) {
     drop({QUrl::fromLocalFile(folder_.filePath(QStringLiteral("notes.txt")))});
     drop({QUrl::fromLocalFile(project()), QUrl::fromLocalFile(project())});
     drop({QUrl(QStringLiteral("https://example.org/show.kpj"))});
-    EXPECT_EQ(w.dlgOpen.timesAsked(), 0);
+    EXPECT_TRUE(files_.offered.empty()) << "no check ran";
     QFile::remove(folder_.filePath(QStringLiteral("notes.txt")));
     w.reportBox().setText("");
 
     EXPECT_TRUE(drop({QUrl::fromLocalFile(project())}));
-    EXPECT_EQ(w.dlgOpen.timesAsked(), 1);
     expectCheckedAsIfChosenInTheDialog(w);
 }
 
 } // namespace
-} // namespace kestrova::app
+} // namespace kestrova::qt

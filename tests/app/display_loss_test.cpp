@@ -14,7 +14,7 @@
 
 #include <csignal>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 namespace {
 
 using testing::WaitFor;
@@ -99,4 +99,4 @@ TEST(DisplayConnection, LostDuringACheckTheWorkingCopyGoesWithTheProgram) {
 }
 
 } // namespace
-} // namespace kestrova::app
+} // namespace kestrova::qt

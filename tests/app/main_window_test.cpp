@@ -2,18 +2,20 @@
 
 #include "app/qt/main_window.h"
 
-#include "about/qt/frm_about.h"
 #include "app/command_guard.h"
+#include "app/qt/frm_about.h"
 #include "check/check_project.h"
 #include "check/report_writer.h"
 #include "gui_test_support.h"
 #include "recording_messages.h"
+#include "scripted_files.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
@@ -23,7 +25,7 @@
 
 #include <new>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 namespace {
 
 // The default printer as a PDF file; it notes the job's name.
@@ -56,17 +58,17 @@ private:
 };
 
 // A registry without keys, as on a machine without the System Information tool.
-class EmptyRegistry final : public about::Registry {
+class EmptyRegistry final : public Registry {
 public:
     long OpenKey(std::uint32_t, const std::string&, std::uint32_t, std::uint32_t,
-                 about::RegistryKey&) override {
+                 RegistryKey&) override {
         return 2;
     }
-    long QueryValue(about::RegistryKey, const std::string&, std::uint32_t&, unsigned char*,
+    long QueryValue(RegistryKey, const std::string&, std::uint32_t&, unsigned char*,
                     std::uint32_t&) override {
         return 6;
     }
-    long CloseKey(about::RegistryKey) override { return 6; }
+    long CloseKey(RegistryKey) override { return 6; }
 };
 
 class MainWindowTest : public ::testing::Test {
@@ -87,8 +89,18 @@ protected:
         return QDir(folder_.path()).entryList(QDir::Files, QDir::Name);
     }
 
+    // The window with the test's Open dialog and message box.
+    MainWindowServices scripted(PrinterSource* printers = nullptr) {
+        return {{&files_, &messages_}, printers};
+    }
+    std::string answer(const char* name) const {
+        return QFile::encodeName(project(name)).toStdString();
+    }
+
     QTemporaryDir folder_;
     QString startDirectory_;
+    testing::ScriptedFiles files_;
+    testing::RecordingMessages messages_;
 };
 
 TEST_F(MainWindowTest, MenuBarHoldsFileOpenPrintAndHelpAboutOnly) {
@@ -149,15 +161,14 @@ TEST_F(MainWindowTest, ReportBoxKeepsItsPlaceWhenTheWindowIsResizedOrMaximized) 
 }
 
 TEST_F(MainWindowTest, CtrlOAndCtrlPRunOpenAndPrint) {
-    main w;
+    main w(scripted());
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    w.dlgOpen.setNextCancel();
+    files_.cancel();
     QTest::keyClick(w.lstReports, Qt::Key_O, Qt::ControlModifier);
-    EXPECT_EQ(w.dlgOpen.timesAsked(), 1);
-    w.messages().answerNextWithOk();
+    EXPECT_EQ(files_.timesAsked, 1);
     QTest::keyClick(w.lstReports, Qt::Key_P, Qt::ControlModifier);
-    EXPECT_EQ(w.messages().shownTexts(), std::vector<std::string>{"Nothing to print!"});
+    EXPECT_EQ(messages_.texts, std::vector<std::string>{"Nothing to print!"});
 }
 
 TEST_F(MainWindowTest, CheckRunInTheWindowGivesTheSameReportAsTheCheckOnItsOwn) {
@@ -168,11 +179,11 @@ TEST_F(MainWindowTest, CheckRunInTheWindowGivesTheSameReportAsTheCheckOnItsOwn) 
     ASSERT_TRUE(checked.checked());
     const std::string expected = ReportText(checked);
 
-    main w;
-    w.dlgOpen.setNextFileName(QFile::encodeName(project("two_layers.kpj")));
+    main w(scripted());
+    files_.answer(answer("two_layers.kpj"));
     w.mnuFileOpen->trigger();
     EXPECT_EQ(w.reportBox().text(), expected);
-    EXPECT_TRUE(w.messages().shownTexts().empty());
+    EXPECT_TRUE(messages_.texts.empty());
     EXPECT_EQ(w.reportBox().text().rfind("\r\nReporting on " + path + "\r\n", 0), 0u);
     EXPECT_NE(w.reportBox().text().find("Caf\xC3\xA9 video"), std::string::npos);
     EXPECT_EQ(QDir(QDir::currentPath()).canonicalPath(), QDir(folder_.path()).canonicalPath());
@@ -180,44 +191,47 @@ TEST_F(MainWindowTest, CheckRunInTheWindowGivesTheSameReportAsTheCheckOnItsOwn) 
         << "working copy left behind";
 
     // A second run replaces the report completely.
-    w.dlgOpen.setNextFileName(QFile::encodeName(project("two_layers.kpj")));
+    files_.answer(answer("two_layers.kpj"));
     w.mnuFileOpen->trigger();
     EXPECT_EQ(w.reportBox().text(), expected);
 }
 
 TEST_F(MainWindowTest, CancellingTheOpenDialogKeepsThePreviousReportAndMakesNoFile) {
-    main w;
+    main w(scripted());
     w.reportBox().setText("\r\nprevious report");
     QDir::setCurrent(folder_.path());
-    w.dlgOpen.setNextCancel();
+    files_.cancel();
     w.mnuFileOpen->trigger();
     EXPECT_EQ(w.reportBox().text(), "\r\nprevious report");
     EXPECT_EQ(filesInFolder(), (QStringList{"not_xml.kpj", "two_layers.kpj"}));
-    EXPECT_TRUE(w.messages().shownTexts().empty());
+    EXPECT_TRUE(messages_.texts.empty());
 }
 
 TEST_F(MainWindowTest, ParseErrorIsShownWhileTheBoxHoldsTheHeader) {
-    main w;
+    main w(MainWindowServices{{&files_, nullptr}}); // the window's own message box
     w.show();
     const std::string path = QDir::toNativeSeparators(project("not_xml.kpj")).toStdString();
     std::string boxWhileShown;
     QString caption;
+    std::vector<std::string> shown;
     testing::WhenModalOpens([&](QWidget* modal) {
         boxWhileShown = w.reportBox().text();
         caption = modal->windowTitle();
+        if (auto* box = qobject_cast<QMessageBox*>(modal))
+            shown.push_back(box->text().toStdString());
         modal->close();
     });
-    w.dlgOpen.setNextFileName(QFile::encodeName(project("not_xml.kpj")));
+    files_.answer(answer("not_xml.kpj"));
     w.mnuFileOpen->trigger();
 
     EXPECT_EQ(boxWhileShown, "\r\nReporting on " + path + "\r\n");
     EXPECT_EQ(caption, QStringLiteral("Kestrova Checker"));
-    ASSERT_EQ(w.messages().shownTexts().size(), 1u);
-    const std::string& message = w.messages().shownTexts()[0];
-    const auto lineBreak = message.rfind("\r\n");
+    ASSERT_EQ(shown.size(), 1u);
+    const std::string& message = shown[0];
+    const auto lineBreak = message.rfind('\n');
     ASSERT_NE(lineBreak, std::string::npos);
-    EXPECT_FALSE(message.substr(lineBreak + 2).empty());
-    EXPECT_EQ(message.substr(lineBreak + 2).find_first_not_of("0123456789"), std::string::npos);
+    EXPECT_FALSE(message.substr(lineBreak + 1).empty());
+    EXPECT_EQ(message.substr(lineBreak + 1).find_first_not_of("0123456789"), std::string::npos);
     EXPECT_EQ(
         w.reportBox().text(),
         "\r\nReporting on " + path +
@@ -228,31 +242,28 @@ TEST_F(MainWindowTest, ParseErrorIsShownWhileTheBoxHoldsTheHeader) {
 }
 
 TEST_F(MainWindowTest, PrintWithAnEmptyBoxSaysNothingToPrint) {
-    main w;
     const QString pdf = folder_.filePath(QStringLiteral("out.pdf"));
     PdfPrinters printers(pdf);
-    w.usePrinters(printers);
-    w.messages().answerNextWithOk();
+    main w(scripted(&printers));
     w.Print->trigger();
-    EXPECT_EQ(w.messages().shownTexts(), std::vector<std::string>{"Nothing to print!"});
+    EXPECT_EQ(messages_.texts, std::vector<std::string>{"Nothing to print!"});
     EXPECT_FALSE(QFileInfo::exists(pdf));
 }
 
 TEST_F(MainWindowTest, PrintPrintsTheReportAsTheUserEditedIt) {
-    main w;
+    const QString pdf = folder_.filePath(QStringLiteral("out.pdf"));
+    PdfPrinters printers(pdf);
+    main w(scripted(&printers));
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    w.dlgOpen.setNextFileName(QFile::encodeName(project("two_layers.kpj")));
+    files_.answer(answer("two_layers.kpj"));
     w.mnuFileOpen->trigger();
     w.lstReports->moveCursor(QTextCursor::End);
     QTest::keyClick(w.lstReports, Qt::Key_Return);
     QTest::keyClicks(w.lstReports, "Checked by Ann");
 
-    const QString pdf = folder_.filePath(QStringLiteral("out.pdf"));
-    PdfPrinters printers(pdf);
-    w.usePrinters(printers);
     w.Print->trigger();
-    EXPECT_TRUE(w.messages().shownTexts().empty());
+    EXPECT_TRUE(messages_.texts.empty());
     const QString text = testing::PdfText(pdf);
     EXPECT_TRUE(text.contains(QStringLiteral("Checked by Ann"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Titles"))) << text.toStdString();
@@ -268,16 +279,13 @@ public:
 };
 
 TEST_F(MainWindowTest, ACommandThatRunsOutOfMemorySaysSoAndTheWindowGoesOn) {
-    main w;
     MemoryShortPrinters printers;
-    w.usePrinters(printers);
-    w.messages().answerNextWithOk(2);
+    main w(scripted(&printers));
     w.reportBox().setText("\r\nsomething");
     w.Print->trigger();
     w.reportBox().setText("");
     w.Print->trigger();
-    EXPECT_EQ(w.messages().shownTexts(),
-              (std::vector<std::string>{kNotEnoughMemory, "Nothing to print!"}));
+    EXPECT_EQ(messages_.texts, (std::vector<std::string>{kNotEnoughMemory, "Nothing to print!"}));
 }
 
 TEST_F(MainWindowTest, HelpAboutShowsAFreshAboutDialogModallyOwnedByTheWindow) {
@@ -290,7 +298,7 @@ TEST_F(MainWindowTest, HelpAboutShowsAFreshAboutDialogModallyOwnedByTheWindow) {
         QWidget* owner = nullptr;
         bool windowBlocked = false;
         testing::WhenModalOpens([&](QWidget* modal) {
-            auto* dialog = qobject_cast<about::frmAbout*>(modal);
+            auto* dialog = qobject_cast<frmAbout*>(modal);
             ASSERT_NE(dialog, nullptr);
             seen = true;
             title = dialog->windowTitle();
@@ -303,21 +311,18 @@ TEST_F(MainWindowTest, HelpAboutShowsAFreshAboutDialogModallyOwnedByTheWindow) {
         EXPECT_EQ(title, QStringLiteral("About Kestrova Checker"));
         EXPECT_EQ(owner, &w);
         EXPECT_TRUE(windowBlocked);
-        EXPECT_TRUE(w.findChildren<about::frmAbout*>().isEmpty())
-            << "dialog not destroyed on close";
+        EXPECT_TRUE(w.findChildren<frmAbout*>().isEmpty()) << "dialog not destroyed on close";
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     }
 }
 
 TEST_F(MainWindowTest, SystemInfoWithoutTheToolSaysSoAndTheAboutDialogStaysOpen) {
-    main w;
     EmptyRegistry registry;
-    w.useSystemInfo(registry, about::PlatformLauncher());
+    main w(MainWindowServices{{nullptr, &messages_}, nullptr, &registry});
     w.show();
-    w.messages().answerNextWithOk();
     bool stillOpen = false;
     testing::WhenModalOpens([&](QWidget* modal) {
-        auto* dialog = qobject_cast<about::frmAbout*>(modal);
+        auto* dialog = qobject_cast<frmAbout*>(modal);
         ASSERT_NE(dialog, nullptr);
         dialog->cmdSysInfo->click();
         stillOpen = dialog->isVisible();
@@ -325,9 +330,9 @@ TEST_F(MainWindowTest, SystemInfoWithoutTheToolSaysSoAndTheAboutDialogStaysOpen)
     });
     w.mnuHelpAbout->trigger();
     EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(w.messages().shownTexts(),
+    EXPECT_EQ(messages_.texts,
               std::vector<std::string>{"System Information Is Unavailable At This Time"});
 }
 
 } // namespace
-} // namespace kestrova::app
+} // namespace kestrova::qt

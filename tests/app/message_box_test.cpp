@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 namespace {
 
 struct ShownBox {
@@ -68,7 +68,6 @@ TEST(MessageBox, ShowsTextWithOkOnlyNoIconAndApplicationTitleModalToApplication)
     EXPECT_TRUE(shown.okButton);
     EXPECT_EQ(shown.icon, QMessageBox::NoIcon);
     EXPECT_EQ(shown.modality, Qt::ApplicationModal);
-    EXPECT_EQ(messages.shownTexts(), std::vector<std::string>{"Nothing to print!"});
 
     // Wide enough for the caption in a bold font beside four frame buttons.
     QFont bold = owner.font();
@@ -88,15 +87,9 @@ TEST(MessageBox, StartsANewLineAtCrLfAndShowsMarkupAsPlainText) {
     EXPECT_EQ(shown.format, Qt::PlainText);
 }
 
-TEST(MessageBox, PreAnsweredMessagesAreRecordedWithoutShowing) {
-    ApplicationMessageBox messages(nullptr);
-    messages.answerNextWithOk(2);
-    messages.showMessage("first");
-    messages.showMessage("second\r\nline");
-    EXPECT_EQ(messages.pendingAnswers(), 0);
-    EXPECT_EQ(messages.shownTexts(), (std::vector<std::string>{"first", "second\r\nline"}));
-    EXPECT_EQ(MessageBoxText("second\r\nline"), QStringLiteral("second\nline"));
+TEST(MessageBox, TextStartsANewLineAtEachCrLf) {
+    EXPECT_EQ(MessageBoxText("first\r\nsecond\r\nline"), QStringLiteral("first\nsecond\nline"));
 }
 
 } // namespace
-} // namespace kestrova::app
+} // namespace kestrova::qt

@@ -21,7 +21,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 namespace {
 
 constexpr const char* kCupsd = "/usr/sbin/cupsd";
@@ -294,4 +294,4 @@ TEST_F(CupsPrinting, CancelledPrintLeavesNothingInTheQueue) {
 }
 
 } // namespace
-} // namespace kestrova::app
+} // namespace kestrova::qt

@@ -13,7 +13,7 @@
 
 #include <string>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 namespace {
 
 std::string RoundTrip(const std::string& text) {
@@ -141,4 +141,4 @@ TEST(ReportBox, PastedTextWithAnyLineEndsBecomesCrLfLines) {
 }
 
 } // namespace
-} // namespace kestrova::app
+} // namespace kestrova::qt

@@ -19,7 +19,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace kestrova::app {
+namespace kestrova::qt {
 namespace {
 
 std::unique_ptr<QPrinter> PdfPrinter(const QString& path) {
@@ -316,4 +316,4 @@ TEST(SystemPrinters, GiveNoPrinterExactlyWhenTheSystemHasNoDefault) {
 }
 
 } // namespace
-} // namespace kestrova::app
+} // namespace kestrova::qt

@@ -55,6 +55,30 @@ TEST(RunStart, secondRunReplacesTheFirstReportCompletely) {
     EXPECT_TRUE(folder.entries().empty());
 }
 
+TEST(RunStart, aFileNamedOutsideTheDialogIsTakenAsTheDialogTakesAChoice) {
+    TempFolder folder;
+    CurrentDirectoryGuard inFolder(folder.path());
+    fs::create_directory(folder / "sub");
+    fs::copy_file(FixturePath("clean_two_layers.kpj"), folder / "sub" / "p.kpj");
+    UnseededRandom random;
+    StringReportBox box;
+    RecordingMessages messages(box);
+    GivenSelection files(std::nullopt);
+    InlineWork busy;
+
+    const CheckResult result =
+        RunOpenCommand("sub/../sub/p.kpj", files, messages, box, random, busy);
+
+    const std::string full = (folder / "sub" / "p.kpj").lexically_normal().string();
+    EXPECT_EQ(result.file, full);
+    EXPECT_EQ(files.offered, full);
+    EXPECT_EQ(box.text().rfind(Header(full), 0), 0u);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(fs::equivalent(fs::current_path(), folder / "sub"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "sub"), fs::directory_iterator()), 1)
+        << "working copy left behind";
+}
+
 // ---------------------------------------------------------------------------------------------
 // Projects that are not well-formed XML
 

@@ -107,6 +107,9 @@ class GivenSelection final : public FileSelection {
 public:
     explicit GivenSelection(std::optional<std::string> path) : path_(std::move(path)) {}
     std::optional<std::string> chooseProjectFile() override { return path_; }
+    void offer(const std::string& file) override { offered = file; }
+
+    std::string offered;
 
 private:
     std::optional<std::string> path_;

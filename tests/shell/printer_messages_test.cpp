@@ -10,17 +10,17 @@ namespace kestrova {
 namespace {
 
 // A queue whose job goes through the given states, the last one kept.
-class ScriptedQueue final : public app::PrintQueues {
+class ScriptedQueue final : public PrintQueues {
 public:
-    explicit ScriptedQueue(std::deque<app::JobState> states) : states_(std::move(states)) {}
+    explicit ScriptedQueue(std::deque<JobState> states) : states_(std::move(states)) {}
     std::optional<std::string> defaultQueue() override { return "Office"; }
-    std::optional<app::QueueState> queueState(const std::string&) override { return {}; }
+    std::optional<QueueState> queueState(const std::string&) override { return {}; }
     int submit(const std::string&, const std::string&, const std::string&, std::string&) override {
         return 1;
     }
-    app::JobState jobState(int) override {
+    JobState jobState(int) override {
         ++asked;
-        const app::JobState state = states_.front();
+        const JobState state = states_.front();
         if (states_.size() > 1)
             states_.pop_front();
         return state;
@@ -28,11 +28,10 @@ public:
     int asked = 0;
 
 private:
-    std::deque<app::JobState> states_;
+    std::deque<JobState> states_;
 };
 
 TEST(PrinterMessages, aFollowedJobEndsWithTheMessageOfTheStateItReaches) {
-    using app::JobState;
     struct Row {
         std::deque<JobState> states;
         std::string message;

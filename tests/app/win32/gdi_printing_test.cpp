@@ -55,28 +55,28 @@ TEST(GdiPrinting, PrintsTheReportOnTheDefaultPrinterPageAfterPageAndACancelledPr
     MainWindow& window = fixture.window;
     const std::filesystem::path project =
         std::filesystem::u8path(KESTROVA_TEST_DATA) / "app" / "two_layers.kpj";
-    window.openFile(project.wstring());
+    window.openFile(Utf8(project.wstring()));
     window.reportBox().setText(report);
     int progressShown = 0;
-    window.onDialogShown([&](HWND) { ++progressShown; });
+    fixture.dialogShown = [&](HWND) { ++progressShown; };
     SendMessageW(window.handle(), WM_COMMAND, IDM_FILE_PRINT, 0);
     EXPECT_EQ(progressShown, 1);
-    EXPECT_TRUE(window.messages().shownTexts().empty());
+    EXPECT_TRUE(fixture.messages.texts.empty());
     EXPECT_TRUE(IsWindowEnabled(window.handle()));
 
     // Cancel on the progress: the job is abandoned and nothing prints.
-    window.onDialogShown([&](HWND progress) {
+    fixture.dialogShown = [&](HWND progress) {
         ++progressShown;
         PostMessageW(progress, WM_COMMAND, IDCANCEL, 0);
-    });
+    };
     SendMessageW(window.handle(), WM_COMMAND, IDM_FILE_PRINT, 0);
     EXPECT_EQ(progressShown, 2);
-    EXPECT_TRUE(window.messages().shownTexts().empty());
+    EXPECT_TRUE(fixture.messages.texts.empty());
 
     // What the stage is to find in the PDF: the job's name and each page's lines.
     const std::filesystem::path folder = std::filesystem::u8path(check);
     std::ofstream(folder / "job-name.txt", std::ios::binary)
-        << PrintJobName(Utf8(window.openDialog().fileName()));
+        << PrintJobName(Utf8(project.wstring()));
     const std::vector<std::string> lines = PrintedLines(report, fit.layout.columns);
     for (std::size_t first = 0, page = 1; first < lines.size();
          first += static_cast<std::size_t>(fit.layout.linesPerPage), ++page) {

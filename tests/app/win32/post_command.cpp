@@ -2,7 +2,7 @@
 //   post_command.exe COMMAND-ID
 // The README's pictures are taken this way (scripts/render-windows-pictures.sh).
 
-#include "app/win32/main_window_win32.h"
+#include "app/win32/main_window.h"
 
 #include <windows.h>
 

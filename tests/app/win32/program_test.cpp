@@ -1,8 +1,10 @@
 // kestrova-checker.exe as a user starts it: with a project file as its argument the file is
-// checked once the window shows, Ctrl+O and Ctrl+P reach their commands from the keyboard, and at
-// another dpi the twips layout is scaled.
+// checked once the window shows, --help, --version and a mistaken command line are answered in
+// the message box, Ctrl+O and Ctrl+P reach their commands from the keyboard, and at another dpi
+// the twips layout is scaled.
 
-#include "app/win32/main_window_win32.h"
+#include "app/command_line.h"
+#include "app/win32/main_window.h"
 
 #include "check/check_project.h"
 #include "check/report_writer.h"
@@ -23,11 +25,11 @@ namespace {
 
 using testing::PumpUntil;
 
-// The program, started with one argument, and its main window once it shows; closed and
-// waited for at the end.
+// The program, started with one argument, and its main window once it shows (when it is to open
+// one); closed and waited for at the end.
 class Program {
 public:
-    explicit Program(const std::wstring& argument) {
+    explicit Program(const std::wstring& argument, bool opensWindow = true) {
         std::wstring line = L"\"" + Wide(KESTROVA_CHECKER_PROGRAM) + L"\"";
         if (!argument.empty())
             line += L" \"" + argument + L"\"";
@@ -37,6 +39,8 @@ public:
                             &startup, &process_))
             return;
         CloseHandle(process_.hThread);
+        if (!opensWindow)
+            return;
         PumpUntil([&] {
             window_ = FindProcessWindow();
             return window_ != nullptr;
@@ -56,6 +60,8 @@ public:
 
     HWND window() const { return window_; }
     HWND box() const { return FindWindowExW(window_, nullptr, L"EDIT", nullptr); }
+    DWORD processId() const { return process_.dwProcessId; }
+    bool ended() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }
     DWORD exitCode() const {
         DWORD code = STILL_ACTIVE;
         GetExitCodeProcess(process_.hProcess, &code);
@@ -116,9 +122,8 @@ TEST(Win32Program, StartsEmptyWithoutAnArgument) {
 }
 
 // A dialog of the program's, by its class and caption, once it shows.
-HWND ProgramDialog(HWND owner, const wchar_t* caption) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(owner, &process);
+// A dialog or message box of the process, shown, with that caption (any, for nullptr).
+HWND ProcessDialog(DWORD process, const wchar_t* caption) {
     for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", caption); w != nullptr;
          w = FindWindowExW(nullptr, w, L"#32770", caption)) {
         DWORD id = 0;
@@ -127,6 +132,36 @@ HWND ProgramDialog(HWND owner, const wchar_t* caption) {
             return w;
     }
     return nullptr;
+}
+
+HWND ProgramDialog(HWND owner, const wchar_t* caption) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(owner, &process);
+    return ProcessDialog(process, caption);
+}
+
+TEST(Win32Program, AnswersHelpVersionAndAMistakeInTheMessageBoxWithoutTheWindow) {
+    const struct {
+        const wchar_t* argument;
+        std::wstring shown; // a part of the box's text
+        DWORD status;
+    } cases[] = {
+        {L"--version", Wide(VersionText()).substr(0, VersionText().size() - 1), 0},
+        {L"--help", L"Usage: kestrova-checker [FILE]", 0},
+        {L"--frobnicate", L"unknown option \"--frobnicate\"", 2},
+    };
+    for (const auto& c : cases) {
+        Program program(c.argument, false);
+        HWND box = nullptr;
+        ASSERT_TRUE(PumpUntil([&] {
+            return (box = ProcessDialog(program.processId(), L"Kestrova Checker")) != nullptr;
+        })) << Utf8(c.argument);
+        EXPECT_NE(testing::WindowText(GetDlgItem(box, 0xFFFF)).find(c.shown), std::wstring::npos)
+            << Utf8(c.argument);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(PumpUntil([&] { return program.ended(); })) << Utf8(c.argument);
+        EXPECT_EQ(program.exitCode(), c.status) << Utf8(c.argument);
+    }
 }
 
 void PressCtrlAnd(WORD key) {

@@ -4,7 +4,7 @@
 // Exits with 1 when no window has shown a report within 30 seconds. The setup program's test
 // (scripts/test-windows.sh) opens a project through the file type this way.
 
-#include "app/win32/main_window_win32.h"
+#include "app/win32/main_window.h"
 #include "app/win32/resource_ids.h"
 
 #include <windows.h>

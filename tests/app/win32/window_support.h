@@ -2,8 +2,9 @@
 // What the tests of the Windows window share: a main window of their own, message pumping with
 // a time limit, and twips at the window's dpi.
 
-#include "app/win32/main_window_win32.h"
+#include "app/win32/main_window.h"
 
+#include "../scripted_files.h"
 #include "fake_system.h"
 
 #include <windows.h>
@@ -57,11 +58,17 @@ inline RECT PlaceInParent(HWND control) {
     return place;
 }
 
-// A main window as the program makes it, shown, with printers and a registry of the test's.
+// A main window as the program makes it, shown, with printers, a registry, an Open dialog and a
+// message box of the test's; `openDialog` replaces the scripted Open dialog (with a real one of
+// the test's own). Each dialog the window opens is handed to `dialogShown` once it shows.
 class WindowFixture {
 public:
-    explicit WindowFixture(PrinterSource& printers)
-        : window(GetModuleHandleW(nullptr), printers, {registry, launcher}) {
+    explicit WindowFixture(PrinterSource& printers, FileSelection* openDialog = nullptr)
+        : window(GetModuleHandleW(nullptr), printers, {registry, launcher},
+                 {openDialog != nullptr ? openDialog : &files, &messages}, [this](HWND dialog) {
+                     if (dialogShown)
+                         dialogShown(dialog);
+                 }) {
         created = window.create();
         if (created) {
             ShowWindow(window.handle(), SW_SHOWNORMAL);
@@ -70,8 +77,11 @@ public:
         }
     }
 
-    about::testing::FakeRegistry registry;
-    about::testing::FakeLauncher launcher;
+    kestrova::testing::FakeRegistry registry;
+    kestrova::testing::FakeLauncher launcher;
+    kestrova::testing::ScriptedFiles files;
+    kestrova::testing::RecordingMessages messages;
+    std::function<void(HWND)> dialogShown;
     MainWindow window;
     bool created = false;
 };
