@@ -15,6 +15,8 @@
 #include <QPlainTextEdit>
 #include <QTextOption>
 
+#include <algorithm>
+
 namespace kestrova::app {
 namespace {
 
@@ -38,6 +40,14 @@ std::optional<QByteArray> DraggedProjectFile(const QMimeData* data) {
     if (!path.toLower().endsWith(".kpj"))
         return std::nullopt;
     return path;
+}
+
+// The drag carries a file of this machine (a file manager's drag), not only text or web links.
+bool CarriesLocalFiles(const QMimeData* data) {
+    if (data == nullptr)
+        return false;
+    const QList<QUrl> urls = data->urls();
+    return std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
 }
 
 } // namespace
@@ -116,8 +126,13 @@ bool main::takeProjectDrop(QEvent* event) {
         return false;
     auto* drop = static_cast<QDropEvent*>(event);
     const std::optional<QByteArray> project = DraggedProjectFile(drop->mimeData());
-    if (!project)
-        return false;
+    if (!project) {
+        if (!CarriesLocalFiles(drop->mimeData()))
+            return false;
+        // Files that are not one project are not taken, nor pasted into the report as names.
+        drop->ignore();
+        return true;
+    }
     drop->acceptProposedAction();
     if (type == QEvent::Drop) {
         // Checked once the drop is over, so that the dragging program is not kept waiting

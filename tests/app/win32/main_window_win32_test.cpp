@@ -29,6 +29,7 @@
 namespace kestrova::win32 {
 namespace {
 
+using testing::DropFile;
 using testing::NoPrinters;
 using testing::PlaceInParent;
 using testing::PumpUntil;
@@ -368,19 +369,6 @@ TEST_F(Win32Window, TheRealOpenDialogTakesATypedNameAndMovesTheWorkingFolder) {
     GetCurrentDirectoryW(MAX_PATH, folder);
     EXPECT_EQ(std::filesystem::path(folder), project.parent_path());
     EXPECT_FALSE(typing.fixture.window.reportBox().text().empty());
-}
-
-// A drop as the shell makes it: DROPFILES and the names, each ending in a zero, then one more
-// zero.
-void DropFile(HWND window, const std::wstring& name) {
-    const std::size_t bytes = sizeof(DROPFILES) + (name.size() + 2) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GHND, bytes);
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    name.copy(reinterpret_cast<wchar_t*>(drop + 1), name.size());
-    GlobalUnlock(memory);
-    SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
 TEST_F(Win32Window, AFileDroppedOnTheWindowIsChecked) {

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -37,6 +39,19 @@ class NoPrinters final : public PrinterSource {
 public:
     std::unique_ptr<Printer> defaultPrinter() override { return nullptr; }
 };
+
+// A drop as the shell makes it: DROPFILES and the names, each ending in a zero, then one more
+// zero.
+inline void DropFile(HWND window, const std::wstring& name) {
+    const std::size_t bytes = sizeof(DROPFILES) + (name.size() + 2) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GHND, bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    name.copy(reinterpret_cast<wchar_t*>(drop + 1), name.size());
+    GlobalUnlock(memory);
+    SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
 
 inline int Px(int twips, HWND window) {
     const UINT dpi = GetDpiForWindow(window);
