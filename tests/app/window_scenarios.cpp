@@ -161,6 +161,16 @@ std::ostream& operator<<(std::ostream& out, const Scenario& row) {
     return out << row.name;
 }
 
+void PrintTo(const AboutTexts& texts, std::ostream* out) {
+    *out << ::testing::PrintToString(
+        std::vector<std::string>{texts.caption, texts.title, texts.version});
+}
+
+void PrintTo(const ShownMessage& message, std::ostream* out) {
+    *out << ::testing::PrintToString(message.text) << " shown while the box held "
+         << ::testing::PrintToString(message.boxWhileShown);
+}
+
 std::string ScenarioName(const ::testing::TestParamInfo<Scenario>& info) {
     return info.param.name;
 }
@@ -223,6 +233,7 @@ void PlayScenario(const Scenario& row, ScenarioServices& services, WindowDriver&
     EXPECT_EQ(window.box().text(), box);
     EXPECT_EQ(window.shownText(), row.shown.value_or(box));
     EXPECT_EQ(services.messages.shown, messages);
+    EXPECT_EQ(services.files.timesAsked, row.act == Act::Open ? 1 : 0) << "Open dialogs shown";
     EXPECT_EQ(services.printers.lines, row.printed);
     if (!row.printed.empty()) {
         EXPECT_EQ(services.printers.jobName, "Kestrova Checker");

@@ -21,6 +21,12 @@
 
 namespace kestrova::testing {
 
+struct ShownMessage {
+    std::string text;
+    std::string boxWhileShown;
+    bool operator==(const ShownMessage&) const = default;
+};
+
 struct AboutTexts {
     std::string caption;
     std::string title;
@@ -53,18 +59,15 @@ struct Scenario {
     std::optional<AboutTexts> about;   // the About dialog's texts
 };
 
+// Readable values in a failure's message.
 std::ostream& operator<<(std::ostream& out, const Scenario& row);
+void PrintTo(const AboutTexts& texts, std::ostream* out);
+void PrintTo(const ShownMessage& message, std::ostream* out);
 // The row's name, for the test's name.
 std::string ScenarioName(const ::testing::TestParamInfo<Scenario>& info);
 
 // Every row: each project in the test data and the examples opened, then the other cases.
 std::vector<Scenario> Scenarios();
-
-struct ShownMessage {
-    std::string text;
-    std::string boxWhileShown;
-    bool operator==(const ShownMessage&) const = default;
-};
 
 // A message display that writes down each message with the report box's text at that moment.
 class BoxWatchingMessages final : public MessageDisplay {

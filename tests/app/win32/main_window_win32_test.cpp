@@ -291,15 +291,6 @@ TEST_F(Win32Window, OpensAProjectWhoseNameNeedsUnicode) {
     EXPECT_EQ(fixture.files.offered, Utf8(project.wstring())) << "offered by the dialog next";
 }
 
-TEST_F(Win32Window, ACancelledOpenLeavesTheReportAndSaysNothing) {
-    window().reportBox().setText("\r\nearlier report");
-    fixture.files.cancel();
-    SendMessageW(main(), WM_COMMAND, IDM_FILE_OPEN, 0);
-    EXPECT_EQ(window().reportBox().text(), "\r\nearlier report");
-    EXPECT_TRUE(fixture.messages.texts.empty());
-    EXPECT_EQ(fixture.files.timesAsked, 1);
-}
-
 TEST_F(Win32Window, TheOpenDialogFiltersProjectFilesAndOffersTheLastOne) {
     OpenFileDialog openDialog;
     WindowFixture withDialog(printers, &openDialog);
