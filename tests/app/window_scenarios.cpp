@@ -176,6 +176,9 @@ std::string ScenarioName(const ::testing::TestParamInfo<Scenario>& info) {
 }
 
 std::vector<Scenario> Scenarios() {
+    // Among the projects: a damaged one (examples/damaged.kpj, tests/data/app/not_xml.kpj), whose
+    // message shows while the box holds the header, and checks that stop
+    // (tests/data/check/no_multilayer.kpj and others), whose message shows with the whole report.
     std::vector<Scenario> rows;
     for (const char* root : {KESTROVA_TEST_DATA, KESTROVA_EXAMPLES}) {
         const std::filesystem::path base = PathFromUtf8(root);
