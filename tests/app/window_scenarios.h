@@ -38,7 +38,7 @@ struct AboutTexts {
 enum class Act {
     Open,       // File > Open, the dialog answered with the row's file (or cancelled without one)
     Drop,       // the row's file dropped on the window
-    Print,      // File > Open of the row's file, then File > Print
+    Print,      // File > Print of what the box holds
     Show,       // nothing: the box shows the text it was given
     About,      // Help > About, closed at once
     SystemInfo, // Help > About, then System Info on a machine without the tool
