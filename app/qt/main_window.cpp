@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QTextOption>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,14 @@ std::optional<QByteArray> DraggedProjectFile(const QMimeData* data) {
     if (!project)
         return std::nullopt;
     return QByteArray::fromStdString(*project);
+}
+
+// The drag carries a file of this machine (a file manager's drag), not only text or web links.
+bool CarriesLocalFiles(const QMimeData* data) {
+    if (data == nullptr)
+        return false;
+    const QList<QUrl> urls = data->urls();
+    return std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
 }
 
 } // namespace
@@ -109,6 +118,11 @@ void main::checkProjectFile(const QByteArray& path) {
 }
 
 void main::runCheck(const std::function<std::optional<CheckResult>()>& check) {
+    struct Checking {
+        bool& flag;
+        explicit Checking(bool& f) : flag(f) { flag = true; }
+        ~Checking() { flag = false; }
+    } checking(checking_);
     RunCommand(messages_, [this, &check] {
         // A name that is not UTF-8 names the job as the dialog shows it, decoded.
         if (const std::optional<CheckResult> result = check())
@@ -121,9 +135,19 @@ bool main::takeProjectDrop(QEvent* event) {
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
         return false;
     auto* drop = static_cast<QDropEvent*>(event);
+    if (checking_) {
+        // The window repaints while a check runs; a drop waits for no check and is refused.
+        drop->ignore();
+        return true;
+    }
     const std::optional<QByteArray> project = DraggedProjectFile(drop->mimeData());
-    if (!project)
-        return false;
+    if (!project) {
+        if (!CarriesLocalFiles(drop->mimeData()))
+            return false;
+        // Files that are not one project are not taken, nor pasted into the report as names.
+        drop->ignore();
+        return true;
+    }
     drop->acceptProposedAction();
     if (type == QEvent::Drop) {
         // Checked once the drop is over, so that the dragging program is not kept waiting

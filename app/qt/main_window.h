@@ -82,6 +82,7 @@ private:
     // One generator for the life of the window: each check run goes on where the last stopped.
     UnseededRandom random_;
     PaintingBusyWindow busy_;
+    bool checking_ = false; // a check runs, and the window only repaints
     // The project checked last, after which a print job is named.
     std::string lastProject_;
 };

@@ -29,6 +29,7 @@
 namespace kestrova::win32 {
 namespace {
 
+using testing::DropFile;
 using testing::NoPrinters;
 using testing::PlaceInParent;
 using testing::PumpUntil;
@@ -326,15 +327,6 @@ TEST_F(Win32Window, OpensAProjectWhoseNameNeedsUnicode) {
     EXPECT_EQ(fixture.files.offered, Utf8(project.wstring())) << "offered by the dialog next";
 }
 
-TEST_F(Win32Window, ACancelledOpenLeavesTheReportAndSaysNothing) {
-    window().reportBox().setText("\r\nearlier report");
-    fixture.files.cancel();
-    SendMessageW(main(), WM_COMMAND, IDM_FILE_OPEN, 0);
-    EXPECT_EQ(window().reportBox().text(), "\r\nearlier report");
-    EXPECT_TRUE(fixture.messages.texts.empty());
-    EXPECT_EQ(fixture.files.timesAsked, 1);
-}
-
 TEST_F(Win32Window, TheOpenDialogFiltersProjectFilesAndOffersTheLastOne) {
     OpenFileDialog openDialog;
     WindowFixture withDialog(printers, &openDialog);
@@ -404,26 +396,6 @@ TEST_F(Win32Window, TheRealOpenDialogTakesATypedNameAndMovesTheWorkingFolder) {
     GetCurrentDirectoryW(MAX_PATH, folder);
     EXPECT_EQ(std::filesystem::path(folder), project.parent_path());
     EXPECT_FALSE(typing.fixture.window.reportBox().text().empty());
-}
-
-// A drop as the shell makes it: DROPFILES and the names, each ending in a zero, then one more
-// zero.
-void DropFiles(HWND window, const std::vector<std::wstring>& names) {
-    std::wstring list;
-    for (const std::wstring& name : names)
-        list += name + L'\0';
-    const std::size_t bytes = sizeof(DROPFILES) + (list.size() + 1) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GHND, bytes);
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    list.copy(reinterpret_cast<wchar_t*>(drop + 1), list.size());
-    GlobalUnlock(memory);
-    SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
-}
-
-void DropFile(HWND window, const std::wstring& name) {
-    DropFiles(window, {name});
 }
 
 TEST_F(Win32Window, AProjectFileDroppedOnTheWindowIsCheckedAndOtherDropsAreNot) {

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -37,6 +39,26 @@ class NoPrinters final : public PrinterSource {
 public:
     std::unique_ptr<Printer> defaultPrinter() override { return nullptr; }
 };
+
+// A drop as the shell makes it: DROPFILES and the names, each ending in a zero, then one more
+// zero.
+inline void DropFiles(HWND window, const std::vector<std::wstring>& names) {
+    std::wstring list;
+    for (const std::wstring& name : names)
+        list += name + L'\0';
+    const std::size_t bytes = sizeof(DROPFILES) + (list.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GHND, bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    list.copy(reinterpret_cast<wchar_t*>(drop + 1), list.size());
+    GlobalUnlock(memory);
+    SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+inline void DropFile(HWND window, const std::wstring& name) {
+    DropFiles(window, {name});
+}
 
 inline int Px(int twips, HWND window) {
     const UINT dpi = GetDpiForWindow(window);
