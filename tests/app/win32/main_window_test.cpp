@@ -30,6 +30,7 @@ namespace kestrova::win32 {
 namespace {
 
 using testing::DropFile;
+using testing::DropFiles;
 using testing::NoPrinters;
 using testing::PlaceInParent;
 using testing::PumpUntil;
