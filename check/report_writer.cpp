@@ -119,8 +119,8 @@ std::string ReportHeader(const CheckResult& result) {
     return text;
 }
 
-std::string ParseErrorMessage(const ParseFailure& failure) {
-    return failure.reason + "\r\n" + std::to_string(failure.line);
+std::string ParseErrorMessage(const ParseError& error) {
+    return error.reason + "\r\n" + std::to_string(error.line);
 }
 
 std::string MessageText(const CheckResult& result) {
