@@ -1,7 +1,7 @@
 #include "app/open_command.h"
 
 #include "check/check_project.h"
-#include "check/findings.h"
+#include "check/report_lines.h"
 #include "check/report_writer.h"
 
 #include <new>
