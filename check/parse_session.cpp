@@ -25,18 +25,8 @@
 namespace kestrova {
 namespace {
 
-// A project file names no other resource the check needs, so nothing outside it is read: no
-// DTD, no external entity, no network address.
 xmlParserInputPtr RefuseExternalResource(const char*, const char*, xmlParserCtxtPtr) {
     return nullptr;
-}
-
-void PrepareParser() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        xmlInitParser();
-        xmlSetExternalEntityLoader(RefuseExternalResource);
-    });
 }
 
 // XML_PARSE_HUGE lifts the parser's own limits on text size and nesting; the guards of this
@@ -263,20 +253,14 @@ void OnEndElement(void* ctx, const xmlChar* localName, const xmlChar* prefix, co
         xmlSAX2EndElementNs(ctx, localName, prefix, uri);
 }
 
-void OnCharacters(void* ctx, const xmlChar* text, int length) {
+// Character data and CDATA alike; an entity's goes to the tree builder's own callback.
+template <void (*TreeBuilder)(void*, const xmlChar*, int)>
+void OnText(void* ctx, const xmlChar* text, int length) {
     ParseSession& session = ParseSession::of(ctx);
     if (session.inDocumentContent(ctx))
         session.text(ctx, View(text, length));
     else
-        xmlSAX2Characters(ctx, text, length);
-}
-
-void OnCdata(void* ctx, const xmlChar* text, int length) {
-    ParseSession& session = ParseSession::of(ctx);
-    if (session.inDocumentContent(ctx))
-        session.text(ctx, View(text, length));
-    else
-        xmlSAX2CDataBlock(ctx, text, length);
+        TreeBuilder(ctx, text, length);
 }
 
 void OnReference(void* ctx, const xmlChar* name) {
@@ -315,10 +299,10 @@ xmlSAXHandler Callbacks() {
     xmlSAXVersion(&handler, 2);
     handler.startElementNs = OnStartElement;
     handler.endElementNs = OnEndElement;
-    handler.characters = OnCharacters;
+    handler.characters = OnText<xmlSAX2Characters>;
     // The same function for both, so that the parser never asks which white space is ignorable.
-    handler.ignorableWhitespace = OnCharacters;
-    handler.cdataBlock = OnCdata;
+    handler.ignorableWhitespace = OnText<xmlSAX2Characters>;
+    handler.cdataBlock = OnText<xmlSAX2CDataBlock>;
     handler.reference = OnReference;
     handler.comment = OnComment;
     handler.processingInstruction = OnProcessingInstruction;
@@ -378,6 +362,14 @@ std::unique_lock<std::mutex> ParseTurn() {
 }
 
 } // namespace
+
+void PrepareParser() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        xmlInitParser();
+        xmlSetExternalEntityLoader(RefuseExternalResource);
+    });
+}
 
 XmlDocument ParseDocument(ParserSource& source) {
     PrepareParser();

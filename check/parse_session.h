@@ -26,6 +26,10 @@ protected:
     ~ParserSource() = default;
 };
 
+// Readies libxml2 once per process, from any thread: every resource outside a document (DTD,
+// external entity, network address) is refused, as a project names none the check needs.
+void PrepareParser();
+
 // Parses the document the source gives. Throws DocumentProblem when a guard refused the
 // document and std::bad_alloc when memory ran out; a document that is not well-formed is no
 // failure (see XmlDocument::parseError()).
