@@ -3,7 +3,7 @@
 #include "app/app_info.h"
 #include "check/check_project.h"
 #include "check/file_access.h"
-#include "check/findings.h"
+#include "check/report_lines.h"
 #include "check/report_writer.h"
 
 #include <filesystem>

@@ -2,16 +2,13 @@
 
 #include "app/app_info.h"
 #include "check/file_access.h"
+#include "text/utf8.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace kestrova {
 namespace {
-
-bool StartsCharacter(char byte) {
-    return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
-}
 
 std::string ExpandTabs(std::string_view line) {
     std::string expanded;
@@ -24,7 +21,7 @@ std::string ExpandTabs(std::string_view line) {
             column += spaces;
         } else {
             expanded += byte;
-            if (StartsCharacter(byte))
+            if (text::StartsUtf8Character(byte))
                 ++column;
         }
     }
@@ -35,7 +32,7 @@ std::string ExpandTabs(std::string_view line) {
 std::vector<std::size_t> CharacterStarts(std::string_view text) {
     std::vector<std::size_t> starts;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (StartsCharacter(text[i]))
+        if (text::StartsUtf8Character(text[i]))
             starts.push_back(i);
     }
     starts.push_back(text.size());

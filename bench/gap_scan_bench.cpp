@@ -32,8 +32,8 @@ struct SurveyedProject {
         CheckResult surveyed;
         Findings findings(surveyed, false);
         visualItems = SurveyLayers(document, state, findings);
-        multilayer =
-            document.selectSingleNode(element::kDocument).selectSingleNode(element::kMultilayer);
+        multilayer = document.selectSingleNode(ElementKind::Document)
+                         .selectSingleNode(ElementKind::Multilayer);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "check/check_project.h"
 
 #include "check/check_failure.h"
+#include "check/document_parser.h"
 #include "check/file_access.h"
 #include "check/findings.h"
 #include "check/gap_scan.h"
@@ -35,8 +36,8 @@ public:
             MakeWorkingCopy(PathFromUtf8(request_.file),
                             WorkingFolder(request_.file, request_.place), random_, &parser);
         std::optional<XmlDocument> document(parser.finish());
-        if (const ParseError& error = document->parseError(); error.errorCode != 0) {
-            result_.parseError = ParseFailure{error.reason, error.line};
+        if (document->parseError().errorCode != 0) {
+            result_.parseError = document->parseError();
             copy.remove();
             result_.status = CheckStatus::NotParsed;
             return;

@@ -2,6 +2,7 @@
 // What one check of a project file found. The engine returns it; the report text, the message,
 // the JSON object, the timeline picture and every window are drawn from it.
 
+#include "check/parse_error.h"
 #include "check/project_vocabulary.h"
 #include "timefmt/timefmt.h"
 
@@ -66,12 +67,6 @@ struct ItemFound {
     Millis end = 0;
 };
 
-// The parser's verdict on a document that is not well-formed.
-struct ParseFailure {
-    std::string reason; // the parser's own words
-    long line = 0;
-};
-
 enum class StopCause {
     FileAccess, // the project file or the working copy failed at the file-system level
     Document,   // the document lacks what the check reads, or holds what it cannot use
@@ -95,8 +90,8 @@ struct CheckResult {
     std::vector<ItemFound> items;
     // Known once the layer survey has finished.
     std::optional<Millis> timelineEnd;
-    std::optional<ParseFailure> parseError; // for NotParsed
-    std::optional<CheckStop> stop;          // for Stopped
+    std::optional<ParseError> parseError; // for NotParsed
+    std::optional<CheckStop> stop;        // for Stopped
 
     bool checked() const {
         return status == CheckStatus::NoErrors || status == CheckStatus::ErrorsFound;

@@ -1,39 +1,38 @@
 #include "check/findings.h"
 
 #include "check/check_failure.h"
+#include "check/report_lines.h"
 
 namespace kestrova {
 
 void Findings::reach(CheckStage stage) {
-    using namespace report_line;
+    PieceCount size;
     if (stage == CheckStage::Surveying)
-        count(kLineBreak.size() + kHeader.size() + result_.file.size() + kLineBreak.size() +
-              kLineBreak.size() + kLayers.size());
+        report_lines::SurveyOpening(size, result_.file);
     else if (stage == CheckStage::Scanning)
-        count(kLineBreak.size());
+        report_lines::LineBreak(size);
+    count(size.size());
     result_.reached = stage;
 }
 
 void Findings::layer(LayerFound found) {
-    count(report_line::kLineBreak.size() + found.line.size());
+    PieceCount size;
+    report_lines::Line(size, found.line);
+    count(size.size());
     result_.layers.push_back(std::move(found));
 }
 
 void Findings::warning(const LengthWarning& found) {
-    using namespace report_line;
-    std::size_t size = kLineBreak.size() + TimeTextLength(found.start) + kLineBreak.size();
-    if (found.negative())
-        size += kNegativeLength.size() + kNegativeLengthTo.size() + TimeTextLength(found.end);
-    else
-        size += kZeroLength.size();
-    count(size);
+    PieceCount size;
+    report_lines::WarningLine(size, found);
+    count(size.size());
     result_.warnings.push_back(found);
 }
 
 void Findings::gap(const GapFound& found) {
-    using namespace report_line;
-    count(kLineBreak.size() + kGapFrom.size() + TimeTextLength(found.from) + kGapTo.size() +
-          TimeTextLength(found.to));
+    PieceCount size;
+    report_lines::GapLine(size, found);
+    count(size.size());
     result_.gaps.push_back(found);
 }
 
@@ -43,7 +42,9 @@ void Findings::item(const ItemFound& found) {
 }
 
 void Findings::noErrorsFound() {
-    count(report_line::kLineBreak.size() + report_line::kNoErrors.size());
+    PieceCount size;
+    report_lines::Line(size, report_line::kNoErrors);
+    count(size.size());
 }
 
 void Findings::count(std::size_t characters) {

@@ -39,22 +39,4 @@ private:
     std::size_t reportSize_ = 0;
 };
 
-// The report's fixed texts, shared with the writer of the report.
-namespace report_line {
-inline constexpr std::string_view kHeader = "Reporting on ";
-inline constexpr std::string_view kLayers = "Layers:";
-inline constexpr std::string_view kZeroLength = "\tWARNING - Zero length item at ";
-inline constexpr std::string_view kNegativeLength = "\tWARNING - Negative length item from ";
-inline constexpr std::string_view kNegativeLengthTo = " to ";
-inline constexpr std::string_view kGapFrom = "Gap on timeline from:  ";
-inline constexpr std::string_view kGapTo = "  to:  ";
-inline constexpr std::string_view kNoErrors = "No errors found";
-inline constexpr std::string_view kNotParsed =
-    "There is an error in this file - it may be from an earlier version of Kestrova";
-inline constexpr std::string_view kNotParsedFollowUp =
-    " - this may not effect the build in Kestrova but stops this program from checking further.";
-inline constexpr std::string_view kStopped = "Check stopped: ";
-inline constexpr std::string_view kLineBreak = "\r\n";
-} // namespace report_line
-
 } // namespace kestrova

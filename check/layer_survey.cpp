@@ -29,14 +29,14 @@ public:
         const std::size_t firstItemOfLayer = visualItems_.size();
         std::optional<std::string> ownName;
         for (const XmlNode child : layer.childNodes()) {
-            const NodeName name = child.nodeName();
-            if (name == element::kName) {
+            const ElementKind kind = child.kind();
+            if (kind == ElementKind::Name) {
                 ownName = child.text();
                 state_.layerLine = LayerLine(state_.layerNumber, *ownName);
-            } else if (name == element::kScrap) {
+            } else if (kind == ElementKind::Scrap) {
                 readScrap(child);
-            } else if (const std::optional<ItemKind> kind = KindOfItem(name)) {
-                surveyItem(child, *kind);
+            } else if (const std::optional<ItemKind> itemKind = ItemKindOf(kind)) {
+                surveyItem(child, *itemKind);
             }
         }
         findings_.layer({state_.layerNumber, state_.layerLine, std::move(ownName),
@@ -61,11 +61,11 @@ private:
         VisualItem read;
         read.line = item.line();
         for (const XmlNode child : item.childNodes()) {
-            const NodeName name = child.nodeName();
-            if (name == element::kStartTime) {
+            const ElementKind childKind = child.kind();
+            if (childKind == ElementKind::StartTime) {
                 state_.itemStart = read.start = ReadTime(child, state_.layerNumber);
                 read.hasStart = true;
-            } else if (name == element::kEndTime) {
+            } else if (childKind == ElementKind::EndTime) {
                 state_.itemEnd = read.end = ReadTime(child, state_.layerNumber);
                 read.hasEnd = true;
                 if (!state_.isScrapped(state_.layerNumber) && state_.itemEnd > state_.timelineEnd) {
@@ -100,11 +100,6 @@ private:
 
 } // namespace
 
-std::optional<ItemKind> KindOfItem(const NodeName& name) {
-    const std::optional<ElementKind> kind = ElementKindOf(name.view());
-    return kind ? ItemKindOf(*kind) : std::nullopt;
-}
-
 std::string LayerLine(std::int64_t layerNumber, std::string_view name) {
     std::string line = layerNumber >= 1 && layerNumber <= 9 ? " " : "";
     line += std::to_string(layerNumber);
@@ -115,10 +110,10 @@ std::string LayerLine(std::int64_t layerNumber, std::string_view name) {
 
 std::vector<VisualItem> SurveyLayers(const XmlDocument& document, CheckRunState& state,
                                      Findings& findings) {
-    const XmlNode root = document.selectSingleNode(element::kDocument);
+    const XmlNode root = document.selectSingleNode(ElementKind::Document);
     if (!root)
         throw DocumentProblem("it has no kestrovadocument2 document element");
-    const XmlNode multilayer = root.selectSingleNode(element::kMultilayer);
+    const XmlNode multilayer = root.selectSingleNode(ElementKind::Multilayer);
     if (!multilayer)
         throw DocumentProblem("its kestrovadocument2 element has no multilayer element");
 
@@ -129,7 +124,7 @@ std::vector<VisualItem> SurveyLayers(const XmlDocument& document, CheckRunState&
     // the items.
     survey.reserveVisualItems(document.itemCount());
     for (const XmlNode node : multilayer.childNodes()) {
-        if (node.nodeName() == element::kLayer)
+        if (node.kind() == ElementKind::Layer)
             survey.surveyLayer(node);
     }
     return survey.takeVisualItems();

@@ -4,13 +4,12 @@
 #include "check/run_state.h"
 #include "check/xml_document.h"
 
-#include <optional>
+#include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace kestrova {
-
-std::optional<ItemKind> KindOfItem(const NodeName& name);
 
 // " 1: \tname" for layers 1 to 9, "10: \tname" from 10 on.
 std::string LayerLine(std::int64_t layerNumber, std::string_view name);

@@ -26,7 +26,7 @@ std::string ReportText(const CheckResult& result);
 std::string ReportHeader(const CheckResult& result);
 
 // The message of a document that does not parse: the parser's reason, CR LF, the line number.
-std::string ParseErrorMessage(const ParseFailure& failure);
+std::string ParseErrorMessage(const ParseError& error);
 
 // The last message the check gives the user: why it stopped, else the parse error's message,
 // else nothing.

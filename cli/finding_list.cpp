@@ -1,34 +1,24 @@
 #include "cli/finding_list.h"
 
-#include "check/findings.h"
-#include "check/report_writer.h"
+#include "check/report_lines.h"
 
 #include <algorithm>
 
 namespace kestrova {
 namespace {
 
-// A message from the parser or a stop may span lines; a finding gives it one.
-std::string OneLine(std::string text) {
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    return text;
-}
-
 std::string WarningText(const LengthWarning& warning) {
-    using namespace report_line;
-    std::string text = warning.negative() ? std::string(kNegativeLength) : std::string(kZeroLength);
-    text += FormatTime(warning.start);
-    if (warning.negative()) {
-        text += kNegativeLengthTo;
-        text += FormatTime(warning.end);
-    }
+    std::string text;
+    PieceText out(text);
+    report_lines::WarningText(out, warning);
     return text.substr(1); // without the report's leading tab
 }
 
 std::string GapText(const GapFound& gap) {
-    using namespace report_line;
-    return std::string(kGapFrom) + FormatTime(gap.from) + std::string(kGapTo) + FormatTime(gap.to);
+    std::string text;
+    PieceText out(text);
+    report_lines::GapText(out, gap);
+    return text;
 }
 
 } // namespace

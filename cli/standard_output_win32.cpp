@@ -1,6 +1,7 @@
 #include "cli/standard_output_win32.h"
 
 #include "check/wide_text.h"
+#include "text/utf8.h"
 
 #include <algorithm>
 #include <utility>
@@ -13,7 +14,7 @@ std::size_t UnfinishedTail(std::string_view text) {
     const std::size_t lookBack = std::min<std::size_t>(text.size(), 3);
     for (std::size_t back = 1; back <= lookBack; ++back) {
         const auto byte = static_cast<unsigned char>(text[text.size() - back]);
-        if ((byte & 0xC0) != 0x80) {
+        if (text::StartsUtf8Character(text[text.size() - back])) {
             const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
             return length > back ? back : 0;
         }

@@ -111,19 +111,19 @@ private:
 
     void legend() {
         struct Key {
-            const char* cssClass;
+            Paint paint;
             const char* label;
         };
-        constexpr std::array<Key, 6> kKeys = {{{"video", "Video"},
-                                               {"picture", "Picture"},
-                                               {"effect", "Effect"},
-                                               {"audio", "Audio"},
-                                               {"filter", "Filter"},
-                                               {"scrappedvisual", "Scrapped layer"}}};
+        constexpr std::array<Key, 6> kKeys = {{{kVideo, "Video"},
+                                               {kPicture, "Picture"},
+                                               {kEffect, "Effect"},
+                                               {kAudio, "Audio"},
+                                               {kFilter, "Filter"},
+                                               {kScrappedVisual, "Scrapped layer"}}};
         double x = 16;
         const int y = 84;
         for (const Key& key : kKeys) {
-            svg_.path(key.cssClass, "M" + Px(x) + " " + std::to_string(y) + "h18");
+            svg_.path(kPaintClass[key.paint], "M" + Px(x) + " " + std::to_string(y) + "h18");
             svg_.text(x + 24, y + 4, key.label);
             x += 34 + 7.0 * std::string_view(key.label).size();
         }

@@ -10,20 +10,39 @@
 #include "tests/check/rewrite_text.h"
 #include "tests/check/tree_document.h"
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace kestrova::testing_support {
 
-// The name the check looks for that a node carries, or "?".
-template <typename Name> std::string NameText(const Name& name) {
-    using namespace element;
-    for (const std::string_view known : {kDocument, kMultilayer, kLayer, kName, kScrap, kStartTime,
-                                         kEndTime, kEffect, kBitmap, kVideo, kAudio, kFilter}) {
-        if (name == known)
-            return std::string(known);
+// The kind of element the check reads that a node is, or nothing. The compact document keeps
+// kinds; the tree-built reference keeps names, matched here against the names the check reads.
+template <typename Node> std::optional<ElementKind> KindOf(const Node& node) {
+    if constexpr (requires { node.kind(); }) {
+        return node.kind();
+    } else {
+        for (std::size_t i = 0; i < kElementNames.size(); ++i) {
+            if (node.nodeName() == kElementNames[i])
+                return static_cast<ElementKind>(i);
+        }
+        return std::nullopt;
     }
-    return "?";
+}
+
+// The name of the kind the check reads that a node is, or "?".
+template <typename Node> std::string NameText(const Node& node) {
+    const std::optional<ElementKind> kind = KindOf(node);
+    return kind ? std::string(ElementName(*kind)) : "?";
+}
+
+// The first child element of that kind (of a document: its document element, if of that kind).
+template <typename Parent> auto SelectKind(const Parent& parent, ElementKind kind) {
+    if constexpr (requires { parent.selectSingleNode(kind); })
+        return parent.selectSingleNode(kind);
+    else
+        return parent.selectSingleNode(ElementName(kind));
 }
 
 template <typename Node> std::string TextOf(const Node& node) {
@@ -35,17 +54,16 @@ template <typename Node> std::string TextOf(const Node& node) {
 }
 
 template <typename Node> void DumpChildren(const Node& parent, std::string& out) {
-    using namespace element;
     for (const Node child : parent.childNodes()) {
-        const auto name = child.nodeName();
-        if (name == kName || name == kScrap) {
-            out += "\n  " + NameText(name) + TextOf(child);
-        } else if (name == kEffect || name == kBitmap || name == kVideo || name == kAudio ||
-                   name == kFilter) {
-            out += "\n  " + NameText(name);
+        const std::optional<ElementKind> kind = KindOf(child);
+        if (kind == ElementKind::Name || kind == ElementKind::Scrap) {
+            out += "\n  " + NameText(child) + TextOf(child);
+        } else if (kind && ItemKindOf(*kind)) {
+            out += "\n  " + NameText(child);
             for (const Node time : child.childNodes()) {
-                if (time.nodeName() == kStartTime || time.nodeName() == kEndTime)
-                    out += "\n    " + NameText(time.nodeName()) + TextOf(time);
+                const std::optional<ElementKind> timeKind = KindOf(time);
+                if (timeKind == ElementKind::StartTime || timeKind == ElementKind::EndTime)
+                    out += "\n    " + NameText(time) + TextOf(time);
             }
         }
     }
@@ -55,15 +73,15 @@ template <typename Document> std::string Dump(const Document& document) {
     const auto& error = document.parseError();
     if (error.errorCode != 0)
         return "parse error: " + error.reason + " @" + std::to_string(error.line);
-    const auto root = document.selectSingleNode(element::kDocument);
+    const auto root = SelectKind(document, ElementKind::Document);
     if (!root)
         return "no document element";
-    const auto multilayer = root.selectSingleNode(element::kMultilayer);
+    const auto multilayer = SelectKind(root, ElementKind::Multilayer);
     if (!multilayer)
         return "no multilayer";
     std::string out = "multilayer";
     for (const auto layer : multilayer.childNodes()) {
-        if (layer.nodeName() == element::kLayer) {
+        if (KindOf(layer) == ElementKind::Layer) {
             out += "\nlayer";
             DumpChildren(layer, out);
         }

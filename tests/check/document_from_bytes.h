@@ -1,7 +1,7 @@
 #pragma once
 // A compact document parsed from bytes in memory, as the check run parses the working copy.
 
-#include "check/xml_document.h"
+#include "check/document_parser.h"
 
 #include <string_view>
 

@@ -37,7 +37,7 @@ BothScans ScanBothWays(const std::string& xml) {
     Findings surveyFindings(surveyResult, false);
     const std::vector<VisualItem> visualItems = SurveyLayers(document, surveyed, surveyFindings);
     const XmlNode multilayer =
-        document.selectSingleNode(element::kDocument).selectSingleNode(element::kMultilayer);
+        document.selectSingleNode(ElementKind::Document).selectSingleNode(ElementKind::Multilayer);
 
     CheckRunState literalState = surveyed;
     CheckResult literal;

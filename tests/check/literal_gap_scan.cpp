@@ -12,19 +12,19 @@ template <typename Test>
 void WalkVisualItems(const XmlNode& multilayer, CheckRunState& state, Test test) {
     std::int64_t layerNumber = 0;
     for (const XmlNode layer : multilayer.childNodes()) {
-        if (!(layer.nodeName() == element::kLayer))
+        if (layer.kind() != ElementKind::Layer)
             continue;
         ++layerNumber;
         if (state.isScrapped(layerNumber))
             continue;
         for (const XmlNode item : layer.childNodes()) {
-            const std::optional<ItemKind> kind = KindOfItem(item.nodeName());
+            const std::optional<ItemKind> kind = ItemKindOf(item.kind());
             if (!kind || !CoversTimeline(*kind))
                 continue;
             for (const XmlNode child : item.childNodes()) {
-                if (child.nodeName() == element::kStartTime)
+                if (child.kind() == ElementKind::StartTime)
                     state.itemStart = ParseTimeText(child.text());
-                else if (child.nodeName() == element::kEndTime)
+                else if (child.kind() == ElementKind::EndTime)
                     state.itemEnd = ParseTimeText(child.text());
             }
             test(state.itemStart, state.itemEnd);

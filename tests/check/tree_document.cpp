@@ -1,6 +1,7 @@
 #include "tests/check/tree_document.h"
 
 #include "check/check_failure.h"
+#include "check/parse_session.h"
 
 #include <climits>
 #include <cstring>
@@ -9,24 +10,9 @@
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 #include <memory>
-#include <mutex>
 
 namespace kestrova::tree {
 namespace {
-
-// A project file names no other resource the check needs, so nothing outside it is read: no
-// DTD, no external entity, no network address.
-xmlParserInputPtr RefuseExternalResource(const char*, const char*, xmlParserCtxtPtr) {
-    return nullptr;
-}
-
-void PrepareParser() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        xmlInitParser();
-        xmlSetExternalEntityLoader(RefuseExternalResource);
-    });
-}
 
 constexpr int kParseOptions =
     XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_BIG_LINES | XML_PARSE_HUGE;

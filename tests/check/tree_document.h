@@ -2,6 +2,8 @@
 // The project document as the check reads it: load a file, its parse error, the document
 // element and first child elements by name, children in document order, node names and text.
 
+#include "check/parse_error.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -12,11 +14,7 @@ struct _xmlNode;
 
 namespace kestrova::tree {
 
-struct ParseError {
-    int errorCode = 0;  // 0 when the document parsed
-    std::string reason; // the parser's own words, without a trailing line end
-    long line = 0;      // the line in which the fault lies
-};
+using ParseError = kestrova::ParseError;
 
 // A node's name as the document writes it: "prefix:local" for a prefixed element, the local
 // name otherwise, "#text", "#comment" and the like for nodes that are not elements.

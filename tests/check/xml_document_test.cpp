@@ -2,6 +2,7 @@
 // keeps, text content, the guards, and that nothing outside the file ever reaches the document.
 
 #include "check/check_project.h"
+#include "check/document_parser.h"
 #include "check/working_copy.h"
 #include "check/xml_document.h"
 #include "tests/check/check_test_support.h"
@@ -44,7 +45,7 @@ TEST_P(ParseFailure, givesCodeReasonWithoutLineEndAndTheLineOfTheFault) {
     EXPECT_THAT(error.reason, HasSubstr(GetParam().reasonHas));
     EXPECT_FALSE(error.reason.ends_with("\n") || error.reason.ends_with("\r")) << error.reason;
     EXPECT_EQ(error.line, GetParam().line);
-    EXPECT_FALSE(document.selectSingleNode("a"));
+    EXPECT_FALSE(document.selectSingleNode(ElementKind::Document));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -112,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(Files, ParserGivesUp,
 std::vector<std::string> ChildNames(const XmlNode& node) {
     std::vector<std::string> names;
     for (const XmlNode child : node.childNodes())
-        names.push_back(NameText(child.nodeName()));
+        names.push_back(NameText(child));
     return names;
 }
 
@@ -123,16 +124,16 @@ std::string LayerHolding(const std::string& content) {
 }
 
 XmlNode OnlyLayer(const XmlDocument& document) {
-    return document.selectSingleNode("kestrovadocument2")
-        .selectSingleNode("multilayer")
-        .selectSingleNode("layer");
+    return document.selectSingleNode(ElementKind::Document)
+        .selectSingleNode(ElementKind::Multilayer)
+        .selectSingleNode(ElementKind::Layer);
 }
 
 // The line of each layer's and item's start tag, in document order, as the check names it.
 std::vector<std::uint32_t> StartTagLines(const XmlDocument& document) {
     std::vector<std::uint32_t> lines;
     const XmlNode multilayer =
-        document.selectSingleNode("kestrovadocument2").selectSingleNode("multilayer");
+        document.selectSingleNode(ElementKind::Document).selectSingleNode(ElementKind::Multilayer);
     for (const XmlNode layer : multilayer.childNodes()) {
         lines.push_back(layer.line());
         for (const XmlNode item : layer.childNodes())
@@ -181,7 +182,7 @@ TEST(NodeNames, onlyUnprefixedElementsOfTheNamesReadAreKept) {
         "<k:layer/><Layer/><layer xmlns='urn:d'/>text<![CDATA[layer]]></multilayer>"
         "</kestrovadocument2>");
     const XmlNode multilayer =
-        document.selectSingleNode("kestrovadocument2").selectSingleNode("multilayer");
+        document.selectSingleNode(ElementKind::Document).selectSingleNode(ElementKind::Multilayer);
     EXPECT_EQ(ChildNames(multilayer), (std::vector<std::string>{"layer", "layer"}));
 }
 
@@ -190,7 +191,7 @@ TEST(NodeNames, commentBetweenLayersIsPassedOver) {
         DocumentFromBytes(ReadBytes(FixturePath("non_layer_children.kpj")));
     ASSERT_EQ(document.parseError().errorCode, 0);
     const XmlNode multilayer =
-        document.selectSingleNode("kestrovadocument2").selectSingleNode("multilayer");
+        document.selectSingleNode(ElementKind::Document).selectSingleNode(ElementKind::Multilayer);
     EXPECT_EQ(ChildNames(multilayer), (std::vector<std::string>{"layer", "layer"}));
 }
 
@@ -201,17 +202,19 @@ TEST(NodeNames, onlyThePathsTheCheckReadsAreKept) {
         "<layeritem_audio/></layeritem_video><effects><name>y</name></effects>"
         "<layeritem_audio><endtime>3</endtime></layeritem_audio></layer></multilayer>"
         "<multilayer><layer/></multilayer></kestrovadocument2>");
-    const XmlNode root = document.selectSingleNode("kestrovadocument2");
+    const XmlNode root = document.selectSingleNode(ElementKind::Document);
     EXPECT_EQ(ChildNames(root), (std::vector<std::string>{"multilayer"}));
     const XmlNode layer = OnlyLayer(document);
     EXPECT_EQ(ChildNames(layer),
               (std::vector<std::string>{"name", "scrap", "layeritem_video", "layeritem_audio"}));
-    EXPECT_EQ(ChildNames(layer.selectSingleNode("layeritem_video")),
+    EXPECT_EQ(ChildNames(layer.selectSingleNode(ElementKind::Video)),
               (std::vector<std::string>{"starttime", "endtime"}));
-    EXPECT_EQ(layer.selectSingleNode("layeritem_audio").selectSingleNode("endtime").text(), "3");
-    EXPECT_FALSE(document.selectSingleNode("multilayer"));
+    EXPECT_EQ(
+        layer.selectSingleNode(ElementKind::Audio).selectSingleNode(ElementKind::EndTime).text(),
+        "3");
+    EXPECT_FALSE(document.selectSingleNode(ElementKind::Multilayer));
     EXPECT_FALSE(DocumentFromBytes("<multilayer><layer/></multilayer>")
-                     .selectSingleNode("kestrovadocument2"));
+                     .selectSingleNode(ElementKind::Document));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -256,7 +259,8 @@ TEST(ElementText, latin1DeclarationTurnsHighBytesIntoTheirCharacters) {
     const XmlDocument document = DocumentFromBytes(std::string(kLatin1Declaration) + "\r\n" +
                                                    LayerHolding("<name>\xE9\xFF\xA0</name>"));
     ASSERT_EQ(document.parseError().errorCode, 0);
-    EXPECT_EQ(OnlyLayer(document).selectSingleNode("name").text(), "\xC3\xA9\xC3\xBF\xC2\xA0");
+    EXPECT_EQ(OnlyLayer(document).selectSingleNode(ElementKind::Name).text(),
+              "\xC3\xA9\xC3\xBF\xC2\xA0");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -285,7 +289,7 @@ TEST_F(OutsideFile, externalEntitiesAndDtdNeverPutTheFileIntoText) {
             DocumentFromBytes(doctype + "\n" + LayerHolding("<name>a&e;b</name>"));
         const ParseError& error = document.parseError();
         if (error.errorCode == 0) {
-            EXPECT_THAT(OnlyLayer(document).selectSingleNode("name").text(),
+            EXPECT_THAT(OnlyLayer(document).selectSingleNode(ElementKind::Name).text(),
                         Not(HasSubstr("outside")));
         }
         EXPECT_THAT(error.reason, Not(HasSubstr("outside")));

@@ -109,9 +109,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (document.parseError().errorCode != 0)
         std::abort(); // the builder writes well-formed XML only
 
-    namespace element = kestrova::element;
+    using kestrova::ElementKind;
     const kestrova::XmlNode multilayer =
-        document.selectSingleNode(element::kDocument).selectSingleNode(element::kMultilayer);
+        document.selectSingleNode(ElementKind::Document).selectSingleNode(ElementKind::Multilayer);
     kestrova::CheckRunState fastState;
     kestrova::CheckResult fast;
     kestrova::Findings fastFindings(fast, false);
