@@ -156,6 +156,23 @@ void DrawRule(HWND dialog, HDC dc) {
                  MulDiv(2, static_cast<int>(dpi), 96), RGB(255, 255, 255));
 }
 
+// The buttons: OK (also Enter), the close button and Escape end the dialog; System Info starts
+// the tool.
+INT_PTR HandleCommand(HWND dialog, WORD command, DialogState& state) {
+    switch (command) {
+    case IDC_CMD_OK:
+    case IDCANCEL:
+        EndDialog(dialog, IDOK);
+        return TRUE;
+    case IDC_CMD_SYS_INFO:
+        RunCommand(state.services.messages, [&state] {
+            StartSysInfo(state.services.registry, state.services.launcher, state.services.messages);
+        });
+        return TRUE;
+    }
+    return FALSE;
+}
+
 INT_PTR HandleMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
     switch (message) {
@@ -172,19 +189,7 @@ INT_PTR HandleMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
             (*state->loaded)(dialog);
         return TRUE;
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDC_CMD_OK: // also Enter
-        case IDCANCEL:   // Escape and the close button
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        case IDC_CMD_SYS_INFO:
-            RunCommand(state->services.messages, [state] {
-                StartSysInfo(state->services.registry, state->services.launcher,
-                             state->services.messages);
-            });
-            return TRUE;
-        }
-        return FALSE;
+        return state != nullptr ? HandleCommand(dialog, LOWORD(wParam), *state) : FALSE;
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (item->CtlID != IDC_PIC_ICON)
