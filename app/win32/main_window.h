@@ -60,7 +60,6 @@ public:
     bool create();
 
     HWND handle() const { return window_; }
-    HWND reportControl() const { return reportControl_; }
     HACCEL accelerators() const { return accelerators_; }
     ReportBox& reportBox() { return *reportBox_; }
 

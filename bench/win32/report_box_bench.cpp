@@ -9,6 +9,7 @@
 #include "app/win32/gdi_printing.h"
 #include "app/win32/main_window.h"
 #include "app/win32/report_box.h"
+#include "app/win32/resource_ids.h"
 #include "check/wide_text.h"
 
 #include <windows.h>
@@ -164,7 +165,7 @@ void OpenGapProject() {
         window.openFile(kestrova::win32::Utf8(path));
         UpdateWindow(window.handle());
         const double painted = Since(start);
-        PumpUntilHolds(window.reportControl(),
+        PumpUntilHolds(GetDlgItem(window.handle(), IDC_LST_REPORTS),
                        kestrova::win32::Wide(window.reportBox().text()).size());
         runs.push_back({painted, Since(start)});
     }

@@ -43,7 +43,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(fixture.created) << "the window was not created"; }
 
     HWND main() const { return fixture.window.handle(); }
-    HWND box() const { return fixture.window.reportControl(); }
+    HWND box() const { return GetDlgItem(fixture.window.handle(), IDC_LST_REPORTS); }
     MainWindow& window() { return fixture.window; }
 
     NoPrinters printers;

@@ -36,7 +36,9 @@ public:
 
     bool created() const { return window_.handle() != nullptr; }
     ReportBox& box() override { return window_.reportBox(); }
-    std::string shownText() override { return Utf8(testing::WindowText(window_.reportControl())); }
+    std::string shownText() override {
+        return Utf8(testing::WindowText(GetDlgItem(window_.handle(), IDC_LST_REPORTS)));
+    }
     void open() override { SendMessageW(window_.handle(), WM_COMMAND, IDM_FILE_OPEN, 0); }
     void print() override { SendMessageW(window_.handle(), WM_COMMAND, IDM_FILE_PRINT, 0); }
     void drop(const std::string& file) override { testing::DropFile(window_.handle(), Wide(file)); }
