@@ -3,6 +3,7 @@
 
 #include "app/qt/main_window.h"
 #include "app/qt/report_box.h"
+#include "bench/gap_project.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,13 +16,6 @@
 
 namespace kestrova {
 namespace {
-
-std::string LongReport(int gaps) {
-    std::string report = "\r\nReporting on project.kpj\r\n\r\nLayers:\r\n 1: \tVideo\r\n";
-    for (int i = 0; i < gaps; ++i)
-        report += "\r\nGap on timeline from:  0h 00m 01s 000  to:  0h 00m 02s 000";
-    return report;
-}
 
 // A report whose layer lines carry names of the given length, one name for every layer.
 std::string LongNamesReport(std::int64_t nameLength, int layers) {
@@ -46,7 +40,7 @@ void ShowInBox(benchmark::State& run, const std::string& report) {
 }
 
 void ShowReport(benchmark::State& run) {
-    ShowInBox(run, LongReport(static_cast<int>(run.range(0))));
+    ShowInBox(run, bench::GapReportText(static_cast<int>(run.range(0))));
 }
 
 void ShowLongName(benchmark::State& run) {
@@ -66,7 +60,7 @@ void ShowRepeatedLongName(benchmark::State& run) {
 void ReadReport(benchmark::State& run) {
     QPlainTextEdit box;
     qt::PlainTextReportBox reportBox(box);
-    reportBox.setText(LongReport(static_cast<int>(run.range(0))));
+    reportBox.setText(bench::GapReportText(static_cast<int>(run.range(0))));
     for (auto _ : run)
         benchmark::DoNotOptimize(reportBox.text());
 }
@@ -81,20 +75,7 @@ void ReadLongName(benchmark::State& run) {
 
 // A project with a one-second hole after every item: one gap line per item.
 void WriteGapProject(const QString& path, int items) {
-    std::string xml = "<?xml version=\"1.0\" standalone=\"yes\" ?>\n<kestrovadocument2>\n"
-                      " <multilayer>\n  <layer>\n   <name>Video</name>\n";
-    for (int i = 0; i < items; ++i) {
-        const int start = 2 * i + 1; // seconds
-        auto text = [](int seconds) {
-            char buffer[32];
-            std::snprintf(buffer, sizeof buffer, "%dh %02dm %02ds 000", seconds / 3600,
-                          seconds / 60 % 60, seconds % 60);
-            return std::string(buffer);
-        };
-        xml += "   <layeritem_video><starttime>" + text(start) + "</starttime><endtime>" +
-               text(start + 1) + "</endtime></layeritem_video>\n";
-    }
-    xml += "  </layer>\n </multilayer>\n</kestrovadocument2>\n";
+    const std::string xml = bench::GapProjectText(items);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(xml.data(), static_cast<qint64>(xml.size())) != static_cast<qint64>(xml.size()))

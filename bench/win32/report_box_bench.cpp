@@ -10,6 +10,7 @@
 #include "app/win32/main_window.h"
 #include "app/win32/report_box.h"
 #include "app/win32/resource_ids.h"
+#include "bench/gap_project.h"
 #include "check/wide_text.h"
 
 #include <windows.h>
@@ -29,31 +30,6 @@ std::string Report(int lines, std::size_t length) {
     for (int i = 1; i <= lines; ++i)
         report += "\r\n " + std::to_string(i) + ": \t" + std::string(length, 'n');
     return report + "\r\n\r\nNo errors found";
-}
-
-std::string GapReport(int gaps) {
-    std::string report = "\r\nReporting on project.kpj\r\n\r\nLayers:\r\n 1: \tVideo\r\n";
-    for (int i = 0; i < gaps; ++i)
-        report += "\r\nGap on timeline from:  0h 00m 01s 000  to:  0h 00m 02s 000";
-    return report;
-}
-
-// A project with a one-second hole after every item: one gap line per item.
-std::string GapProject(int items) {
-    std::string xml = "<?xml version=\"1.0\" standalone=\"yes\" ?>\n<kestrovadocument2>\n"
-                      " <multilayer>\n  <layer>\n   <name>Video</name>\n";
-    auto text = [](int seconds) {
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%dh %02dm %02ds 000", seconds / 3600,
-                      seconds / 60 % 60, seconds % 60);
-        return std::string(buffer);
-    };
-    for (int i = 0; i < items; ++i) {
-        const int start = 2 * i + 1; // seconds
-        xml += "   <layeritem_video><starttime>" + text(start) + "</starttime><endtime>" +
-               text(start + 1) + "</endtime></layeritem_video>\n";
-    }
-    return xml + "  </layer>\n </multilayer>\n</kestrovadocument2>\n";
 }
 
 void Pump() {
@@ -118,7 +94,7 @@ void PrintMedians(const char* name, int lines, std::vector<TwoTimes> runs) {
 // A 100,000-gap report set into the box in parts, as the box does, and, in turn with it, set
 // into the control at once: to the top painted, and to the whole text held.
 void ShowGapReport(HWND frame, HWND edit, kestrova::win32::EditReportBox& box) {
-    const std::string report = GapReport(100000);
+    const std::string report = kestrova::bench::GapReportText(100000);
     const std::wstring wide = kestrova::win32::Wide(report);
     std::vector<TwoTimes> inParts;
     std::vector<TwoTimes> atOnce;
@@ -149,7 +125,8 @@ void OpenGapProject() {
     GetTempPathW(MAX_PATH, folder);
     SetCurrentDirectoryW(folder);
     const std::wstring path = std::wstring(folder) + L"kestrova-bench-gaps.kpj";
-    std::ofstream(std::filesystem::path(path), std::ios::binary) << GapProject(100000);
+    std::ofstream(std::filesystem::path(path), std::ios::binary)
+        << kestrova::bench::GapProjectText(100000);
     kestrova::win32::GdiPrinterSource printers;
     kestrova::win32::MainWindow window(
         GetModuleHandleW(nullptr), printers,
