@@ -58,9 +58,6 @@ public:
     // system's own bytes, so a name that is not UTF-8 still finds its file.
     void checkProjectFile(const QByteArray& path);
 
-    // The report box as the check run sees it.
-    ReportBox& reportBox() { return report_; }
-
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -6,6 +6,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QVariant>
 
 #include <vector>
 
@@ -16,6 +17,9 @@ constexpr char16_t kLineSeparator = 0x2028;
 constexpr char16_t kParagraphSeparator = 0x2029;
 constexpr char16_t kEscape = 0xE000;
 constexpr char16_t kLoneCr = 0xE00D;
+// Set on the box's document while some paragraph is shown cut, so the text is read back block
+// by block; otherwise the faster raw text will do.
+constexpr char kHasCutLines[] = "kestrovaHasCutLines";
 
 // What follows the escape for a character that must not reach the box as itself; 0 for any
 // other character.
@@ -189,7 +193,7 @@ QString CutLongLines(const QString& display, std::vector<CutLine>& cut) {
 
 std::string PlainTextReportBox::text() const {
     const QTextDocument* document = box_.document();
-    if (!hasCutLines_) {
+    if (!document->property(kHasCutLines).toBool()) {
         // The raw text keeps paragraph and line separators apart and leaves non-breaking
         // spaces alone; toPlainText() would flatten both.
         return DisplayToReport(document->toRawText());
@@ -226,13 +230,14 @@ void PlainTextReportBox::setText(std::string text) {
         box_.moveCursor(QTextCursor::Start);
     } else {
         box_.setPlainText(display);
-        hasCutLines_ = false;
+        document->setProperty(kHasCutLines, false);
     }
     for (CutLine& line : cut) {
         document->findBlockByNumber(line.paragraph)
             .setUserData(new WholeLine(std::move(line.whole), std::move(line.shown)));
     }
-    hasCutLines_ = hasCutLines_ || !cut.empty();
+    if (!cut.empty())
+        document->setProperty(kHasCutLines, true);
 }
 
 } // namespace kestrova::qt

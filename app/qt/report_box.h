@@ -30,6 +30,9 @@ namespace kestrova::qt {
 QString ReportToDisplay(const std::string& report);
 std::string DisplayToReport(const QString& display);
 
+// Holds nothing of its own: what it needs to give the report back (the whole text of each cut
+// line, and whether there is one) stays with the box's document, so every adapter of the same
+// box reads the same report.
 class PlainTextReportBox final : public ReportBox {
 public:
     explicit PlainTextReportBox(QPlainTextEdit& box) : box_(box) {}
@@ -39,8 +42,6 @@ public:
 
 private:
     QPlainTextEdit& box_;
-    // Some paragraph is shown cut, so the text is read back block by block.
-    bool hasCutLines_ = false;
 };
 
 } // namespace kestrova::qt

@@ -61,7 +61,6 @@ public:
 
     HWND handle() const { return window_; }
     HACCEL accelerators() const { return accelerators_; }
-    ReportBox& reportBox() { return *reportBox_; }
 
     // The menu commands.
     void mnuFileOpen_Click();

@@ -104,10 +104,16 @@ std::wstring WholeReport(const std::wstring& shown, const std::vector<CutLine>& 
 
 EditReportBox::EditReportBox(HWND edit) : edit_(edit) {
     SendMessageW(edit_, EM_SETLIMITTEXT, 0, 0); // 0: as much as the system allows
+    SetPropW(edit_, kBoxProperty, this);
 }
 
 EditReportBox::~EditReportBox() {
     stopFilling();
+    RemovePropW(edit_, kBoxProperty);
+}
+
+EditReportBox* EditReportBox::AttachedTo(HWND edit) {
+    return static_cast<EditReportBox*>(GetPropW(edit, kBoxProperty));
 }
 
 std::string EditReportBox::text() const {
@@ -140,7 +146,6 @@ void EditReportBox::setText(std::string text) {
     if (rest.empty())
         return;
     pending_ = std::move(rest);
-    SetPropW(edit_, kBoxProperty, this);
     if (SetTimer(edit_, kFillTimer, USER_TIMER_MINIMUM, &FillTimerElapsed) == 0) {
         // Without a timer the rest goes in now: slower to show, but the box is whole.
         while (pendingFrom_ < pending_.size())
@@ -150,7 +155,7 @@ void EditReportBox::setText(std::string text) {
 }
 
 void CALLBACK EditReportBox::FillTimerElapsed(HWND edit, UINT, UINT_PTR timer, DWORD) noexcept {
-    auto* box = static_cast<EditReportBox*>(GetPropW(edit, kBoxProperty));
+    EditReportBox* box = AttachedTo(edit);
     if (box == nullptr) {
         KillTimer(edit, timer);
         return;
@@ -162,7 +167,6 @@ void CALLBACK EditReportBox::FillTimerElapsed(HWND edit, UINT, UINT_PTR timer, D
     } catch (...) {
         // Out of memory: the control keeps what it shows; text() still gives the whole report.
         KillTimer(edit, timer);
-        RemovePropW(edit, kBoxProperty);
     }
 }
 
@@ -190,7 +194,6 @@ void EditReportBox::appendNextPart() {
 
 void EditReportBox::stopFilling() {
     KillTimer(edit_, kFillTimer);
-    RemovePropW(edit_, kBoxProperty);
     pending_.clear();
     pending_.shrink_to_fit();
     pendingFrom_ = 0;

@@ -47,6 +47,10 @@ public:
     std::string text() const override;
     void setText(std::string text) override;
 
+    // The box that holds the report of an EDIT control, or null when it has none: the fill
+    // timer's callback, which Windows hands only the control, finds its box this way.
+    static EditReportBox* AttachedTo(HWND edit);
+
 private:
     static void CALLBACK FillTimerElapsed(HWND edit, UINT, UINT_PTR timer, DWORD) noexcept;
     void appendNextPart();

@@ -134,16 +134,17 @@ void OpenGapProject() {
     if (!window.create())
         return;
     ShowWindow(window.handle(), SW_SHOW);
+    const HWND reportControl = GetDlgItem(window.handle(), IDC_LST_REPORTS);
+    kestrova::ReportBox& report = *kestrova::win32::EditReportBox::AttachedTo(reportControl);
     std::vector<TwoTimes> runs;
     for (int i = 0; i < 3; ++i) {
-        window.reportBox().setText("");
+        report.setText("");
         Pump();
         const auto start = Clock::now();
         window.openFile(kestrova::win32::Utf8(path));
         UpdateWindow(window.handle());
         const double painted = Since(start);
-        PumpUntilHolds(GetDlgItem(window.handle(), IDC_LST_REPORTS),
-                       kestrova::win32::Wide(window.reportBox().text()).size());
+        PumpUntilHolds(reportControl, kestrova::win32::Wide(report.text()).size());
         runs.push_back({painted, Since(start)});
     }
     DestroyWindow(window.handle());

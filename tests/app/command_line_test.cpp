@@ -95,7 +95,7 @@ protected:
     // The window as it was just before: the check runs in a window whose current folder is
     // elsewhere.
     void expectCheckedAsIfChosenInTheDialog(main& w) {
-        EXPECT_EQ(w.reportBox().text(), kpjcheckReport());
+        EXPECT_EQ(PlainTextReportBox(*w.lstReports).text(), kpjcheckReport());
         EXPECT_TRUE(messages_.texts.empty());
         EXPECT_EQ(QDir::current().canonicalPath(), QDir(folder_.path()).canonicalPath());
         EXPECT_EQ(files_.offered,
@@ -160,8 +160,9 @@ TEST_F(OpenFromOutside, AFileWhoseNameIsNotUtf8IsCheckedByItsBytes) {
         main w(MainWindowServices{{nullptr, &messages}});
         given(w);
         EXPECT_TRUE(messages.texts.empty());
-        EXPECT_EQ(w.reportBox().text(), expected.toStdString());
-        EXPECT_NE(w.reportBox().text().find("Caf\xEF\xBF\xBD.kpj"), std::string::npos);
+        EXPECT_EQ(PlainTextReportBox(*w.lstReports).text(), expected.toStdString());
+        EXPECT_NE(PlainTextReportBox(*w.lstReports).text().find("Caf\xEF\xBF\xBD.kpj"),
+                  std::string::npos);
         EXPECT_EQ(QDir::current().canonicalPath(), QDir(folder_.path()).canonicalPath());
         // Qt cannot list a name that is not UTF-8; the file system can.
         const std::filesystem::path folder(QFile::encodeName(folder_.path()).toStdString());
@@ -177,8 +178,9 @@ TEST_F(OpenFromOutside, MissingFileGivesTheCheckRunsMessageAndStopLine) {
     w.checkProjectFile(QFile::encodeName(folder_.filePath(QStringLiteral("gone/missing.kpj"))));
     ASSERT_EQ(messages_.texts.size(), 1u);
     EXPECT_NE(messages_.texts[0].find("missing.kpj"), std::string::npos);
-    EXPECT_NE(w.reportBox().text().find("\r\nCheck stopped: "), std::string::npos)
-        << w.reportBox().text();
+    EXPECT_NE(PlainTextReportBox(*w.lstReports).text().find("\r\nCheck stopped: "),
+              std::string::npos)
+        << PlainTextReportBox(*w.lstReports).text();
 }
 
 TEST_F(OpenFromOutside, DroppedProjectFileIsCheckedAndOtherDropsAreNot) {
@@ -203,7 +205,7 @@ TEST_F(OpenFromOutside, DroppedProjectFileIsCheckedAndOtherDropsAreNot) {
     drop({QUrl(QStringLiteral("https://example.org/show.kpj"))});
     EXPECT_TRUE(files_.offered.empty()) << "no check ran";
     QFile::remove(folder_.filePath(QStringLiteral("notes.txt")));
-    w.reportBox().setText("");
+    PlainTextReportBox(*w.lstReports).setText("");
 
     EXPECT_TRUE(drop({QUrl::fromLocalFile(project())}));
     expectCheckedAsIfChosenInTheDialog(w);

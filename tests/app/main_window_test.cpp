@@ -182,10 +182,12 @@ TEST_F(MainWindowTest, CheckRunInTheWindowGivesTheSameReportAsTheCheckOnItsOwn) 
     main w(scripted());
     files_.answer(answer("two_layers.kpj"));
     w.mnuFileOpen->trigger();
-    EXPECT_EQ(w.reportBox().text(), expected);
+    EXPECT_EQ(PlainTextReportBox(*w.lstReports).text(), expected);
     EXPECT_TRUE(messages_.texts.empty());
-    EXPECT_EQ(w.reportBox().text().rfind("\r\nReporting on " + path + "\r\n", 0), 0u);
-    EXPECT_NE(w.reportBox().text().find("Caf\xC3\xA9 video"), std::string::npos);
+    EXPECT_EQ(
+        PlainTextReportBox(*w.lstReports).text().rfind("\r\nReporting on " + path + "\r\n", 0), 0u);
+    EXPECT_NE(PlainTextReportBox(*w.lstReports).text().find("Caf\xC3\xA9 video"),
+              std::string::npos);
     EXPECT_EQ(QDir(QDir::currentPath()).canonicalPath(), QDir(folder_.path()).canonicalPath());
     EXPECT_EQ(filesInFolder(), (QStringList{"not_xml.kpj", "two_layers.kpj"}))
         << "working copy left behind";
@@ -193,16 +195,16 @@ TEST_F(MainWindowTest, CheckRunInTheWindowGivesTheSameReportAsTheCheckOnItsOwn) 
     // A second run replaces the report completely.
     files_.answer(answer("two_layers.kpj"));
     w.mnuFileOpen->trigger();
-    EXPECT_EQ(w.reportBox().text(), expected);
+    EXPECT_EQ(PlainTextReportBox(*w.lstReports).text(), expected);
 }
 
 TEST_F(MainWindowTest, CancellingTheOpenDialogKeepsThePreviousReportAndMakesNoFile) {
     main w(scripted());
-    w.reportBox().setText("\r\nprevious report");
+    PlainTextReportBox(*w.lstReports).setText("\r\nprevious report");
     QDir::setCurrent(folder_.path());
     files_.cancel();
     w.mnuFileOpen->trigger();
-    EXPECT_EQ(w.reportBox().text(), "\r\nprevious report");
+    EXPECT_EQ(PlainTextReportBox(*w.lstReports).text(), "\r\nprevious report");
     EXPECT_EQ(filesInFolder(), (QStringList{"not_xml.kpj", "two_layers.kpj"}));
     EXPECT_TRUE(messages_.texts.empty());
 }
@@ -215,7 +217,7 @@ TEST_F(MainWindowTest, ParseErrorIsShownWhileTheBoxHoldsTheHeader) {
     QString caption;
     std::vector<std::string> shown;
     testing::WhenModalOpens([&](QWidget* modal) {
-        boxWhileShown = w.reportBox().text();
+        boxWhileShown = PlainTextReportBox(*w.lstReports).text();
         caption = modal->windowTitle();
         if (auto* box = qobject_cast<QMessageBox*>(modal))
             shown.push_back(box->text().toStdString());
@@ -233,7 +235,7 @@ TEST_F(MainWindowTest, ParseErrorIsShownWhileTheBoxHoldsTheHeader) {
     EXPECT_FALSE(message.substr(lineBreak + 1).empty());
     EXPECT_EQ(message.substr(lineBreak + 1).find_first_not_of("0123456789"), std::string::npos);
     EXPECT_EQ(
-        w.reportBox().text(),
+        PlainTextReportBox(*w.lstReports).text(),
         "\r\nReporting on " + path +
             "\r\n\r\nThere is an error in this file - it may be from an earlier version of Kestrova"
             "\r\n - this may not effect the build in Kestrova but stops this program from checking "
@@ -281,9 +283,9 @@ public:
 TEST_F(MainWindowTest, ACommandThatRunsOutOfMemorySaysSoAndTheWindowGoesOn) {
     MemoryShortPrinters printers;
     main w(scripted(&printers));
-    w.reportBox().setText("\r\nsomething");
+    PlainTextReportBox(*w.lstReports).setText("\r\nsomething");
     w.Print->trigger();
-    w.reportBox().setText("");
+    PlainTextReportBox(*w.lstReports).setText("");
     w.Print->trigger();
     EXPECT_EQ(messages_.texts, (std::vector<std::string>{kNotEnoughMemory, "Nothing to print!"}));
 }

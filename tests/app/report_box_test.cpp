@@ -67,6 +67,8 @@ TEST(ReportBox, ShowsAVeryLongLineCutButGivesItBackWhole) {
     PlainTextReportBox reportBox(box);
     reportBox.setText(report);
     EXPECT_EQ(reportBox.text(), report);
+    // The box keeps what it needs to give the whole report back, not the adapter.
+    EXPECT_EQ(PlainTextReportBox(box).text(), report);
     ASSERT_EQ(box.document()->blockCount(), 4);
     for (const int cut : {1, 2}) {
         const QString shown = box.document()->findBlockByNumber(cut).text();

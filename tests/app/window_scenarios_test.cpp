@@ -38,7 +38,7 @@ public:
 
     bool exposed() const { return exposed_; }
 
-    ReportBox& box() override { return window_.reportBox(); }
+    ReportBox& box() override { return report_; }
     std::string shownText() override {
         return DisplayToReport(window_.lstReports->document()->toRawText());
     }
@@ -77,6 +77,7 @@ public:
 
 private:
     main window_;
+    PlainTextReportBox report_{*window_.lstReports}; // the window's box, as its commands see it
     bool exposed_ = false;
 };
 

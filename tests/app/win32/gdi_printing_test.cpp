@@ -20,6 +20,7 @@
 namespace kestrova::win32 {
 namespace {
 
+using testing::ReportIn;
 using testing::WindowFixture;
 
 TEST(GdiPrinting, PrintsTheReportOnTheDefaultPrinterPageAfterPageAndACancelledPrintNot) {
@@ -56,7 +57,7 @@ TEST(GdiPrinting, PrintsTheReportOnTheDefaultPrinterPageAfterPageAndACancelledPr
     const std::filesystem::path project =
         std::filesystem::u8path(KESTROVA_TEST_DATA) / "app" / "two_layers.kpj";
     window.openFile(Utf8(project.wstring()));
-    window.reportBox().setText(report);
+    ReportIn(window).setText(report);
     int progressShown = 0;
     fixture.dialogShown = [&](HWND) { ++progressShown; };
     SendMessageW(window.handle(), WM_COMMAND, IDM_FILE_PRINT, 0);

@@ -35,6 +35,7 @@ using testing::NoPrinters;
 using testing::PlaceInParent;
 using testing::PumpUntil;
 using testing::Px;
+using testing::ReportIn;
 using testing::WindowFixture;
 using testing::WindowText;
 
@@ -166,8 +167,8 @@ TEST_F(Win32Window, TheReportBoxGivesBackEveryTextExactly) {
         GapReport(100000),
     };
     for (const std::string& text : texts) {
-        window().reportBox().setText(text);
-        EXPECT_EQ(window().reportBox().text(), text) << text.substr(0, 60);
+        ReportIn(window()).setText(text);
+        EXPECT_EQ(ReportIn(window()).text(), text) << text.substr(0, 60);
     }
     // A long report goes into the control by parts while the window waits for input.
     EXPECT_TRUE(PumpUntil(
@@ -177,12 +178,12 @@ TEST_F(Win32Window, TheReportBoxGivesBackEveryTextExactly) {
         std::chrono::minutes(3)));
     EXPECT_EQ(static_cast<std::size_t>(GetWindowTextLengthW(box())), texts.back().size())
         << "the whole report is in the box";
-    EXPECT_EQ(window().reportBox().text(), texts.back());
+    EXPECT_EQ(ReportIn(window()).text(), texts.back());
 }
 
 TEST_F(Win32Window, ALongReportShowsItsTopAtOnceAndTheRestKeepsTheUsersPlace) {
     const std::string report = GapReport(static_cast<int>(kLinesSetAtOnce) * 4);
-    window().reportBox().setText(report);
+    ReportIn(window()).setText(report);
     const std::wstring top = WindowText(box());
     ASSERT_LT(top.size(), report.size());
     EXPECT_EQ(Utf8(top), report.substr(0, top.size()));
@@ -203,8 +204,8 @@ TEST_F(Win32Window, ALongReportShowsItsTopAtOnceAndTheRestKeepsTheUsersPlace) {
     EXPECT_EQ(SendMessageW(box(), EM_GETFIRSTVISIBLELINE, 0, 0), firstVisible);
 
     // A report set while the last one is still going in replaces it whole.
-    window().reportBox().setText(report);
-    window().reportBox().setText("\r\nshort");
+    ReportIn(window()).setText(report);
+    ReportIn(window()).setText("\r\nshort");
     PumpUntil([] { return false; }, std::chrono::milliseconds(300));
     EXPECT_EQ(WindowText(box()), L"\r\nshort");
 }
@@ -213,18 +214,18 @@ TEST_F(Win32Window, AMegabyteLineIsShownCutAtOnceAndGivenBackWhole) {
     const std::string line(1 << 20, 'g');
     const std::string report = "\r\nfirst\r\n" + line + "\r\nlast";
     const auto start = std::chrono::steady_clock::now();
-    window().reportBox().setText(report);
+    ReportIn(window()).setText(report);
     UpdateWindow(main());
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_LT(took, std::chrono::seconds(2));
     EXPECT_LT(static_cast<std::size_t>(GetWindowTextLengthW(box())), kLongestShownLine + 200);
     EXPECT_NE(WindowText(box()).find(L"line shortened on screen: 1048576 characters"),
               std::wstring::npos);
-    EXPECT_EQ(window().reportBox().text(), report);
+    EXPECT_EQ(ReportIn(window()).text(), report);
     // Once the user edits the shortened line, the box gives back what it shows.
     SendMessageW(box(), EM_SETSEL, 9, 9);
     SendMessageW(box(), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"h"));
-    const std::string edited = window().reportBox().text();
+    const std::string edited = ReportIn(window()).text();
     EXPECT_EQ(edited.substr(0, 10), "\r\nfirst\r\nh");
     EXPECT_LT(edited.size(), kLongestShownLine + 200);
     EXPECT_EQ(edited.substr(edited.size() - 6), "\r\nlast");
@@ -235,10 +236,10 @@ TEST_F(Win32Window, ThousandsOfLongLinesAreShownWithinTheRoomForLongLinesAndGive
     std::string report = "\r\nLayers:";
     for (int i = 1; i <= 3000; ++i)
         report += "\r\n " + std::to_string(i) + ": \t" + std::string(4990, 'n');
-    window().reportBox().setText(report);
+    ReportIn(window()).setText(report);
     EXPECT_LT(static_cast<std::size_t>(GetWindowTextLengthW(box())),
               kLongLinesShown + 3000 * (kLongLine + LineCutNote(4999).size() + 2));
-    EXPECT_EQ(window().reportBox().text(), report);
+    EXPECT_EQ(ReportIn(window()).text(), report);
 }
 
 TEST(ShownReport, CutsOnlyLongLinesAndWholeReportRestoresThemInOrder) {
@@ -292,7 +293,7 @@ TEST_F(Win32Window, OpenPutsTheEnginesReportOfEveryProjectInTheBox) {
         fixture.messages.texts.clear();
         fixture.files.answer(Utf8(project.wstring()));
         SendMessageW(main(), WM_COMMAND, IDM_FILE_OPEN, 0);
-        EXPECT_EQ(window().reportBox().text(), ReportText(expected)) << project.string();
+        EXPECT_EQ(ReportIn(window()).text(), ReportText(expected)) << project.string();
         const std::string message = MessageText(expected);
         EXPECT_EQ(fixture.messages.texts,
                   message.empty() ? std::vector<std::string>{} : std::vector<std::string>{message})
@@ -319,7 +320,7 @@ TEST_F(Win32Window, OpensAProjectWhoseNameNeedsUnicode) {
     const std::string expected = ReportText(
         CheckProject({Utf8(project.wstring()), WorkingCopyPlace::CurrentDirectory}, random));
     window().openFile(Utf8(project.wstring()));
-    const std::string shown = window().reportBox().text();
+    const std::string shown = ReportIn(window()).text();
     SetCurrentDirectoryW(temp);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
@@ -396,17 +397,17 @@ TEST_F(Win32Window, TheRealOpenDialogTakesATypedNameAndMovesTheWorkingFolder) {
     wchar_t folder[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, folder);
     EXPECT_EQ(std::filesystem::path(folder), project.parent_path());
-    EXPECT_FALSE(typing.fixture.window.reportBox().text().empty());
+    EXPECT_FALSE(ReportIn(typing.fixture.window).text().empty());
 }
 
 TEST_F(Win32Window, AProjectFileDroppedOnTheWindowIsCheckedAndOtherDropsAreNot) {
     const std::filesystem::path project = Projects().front();
     const std::wstring name = project.wstring();
-    window().reportBox().setText("\r\nearlier report");
+    ReportIn(window()).setText("\r\nearlier report");
     const std::filesystem::path notes = std::filesystem::u8path(KESTROVA_TEST_DATA) / "notes.txt";
     DropFile(main(), notes.wstring());
     DropFiles(main(), {name, name});
-    EXPECT_EQ(window().reportBox().text(), "\r\nearlier report");
+    EXPECT_EQ(ReportIn(window()).text(), "\r\nearlier report");
     EXPECT_TRUE(fixture.files.offered.empty()) << "no check ran";
     EXPECT_TRUE(fixture.messages.texts.empty());
 
@@ -414,7 +415,7 @@ TEST_F(Win32Window, AProjectFileDroppedOnTheWindowIsCheckedAndOtherDropsAreNot) 
     EXPECT_EQ(fixture.files.offered, Utf8(name)) << "offered by the dialog next";
     EXPECT_EQ(fixture.files.timesAsked, 0);
     UnseededRandom random;
-    EXPECT_EQ(window().reportBox().text(),
+    EXPECT_EQ(ReportIn(window()).text(),
               ReportText(CheckProject({Utf8(name), WorkingCopyPlace::CurrentDirectory}, random)));
     EXPECT_NE(GetWindowLongPtrW(main(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
 }
@@ -430,7 +431,7 @@ TEST_F(Win32Window, NamesInEveryScriptAreCheckedWhenDroppedOrTypedIntoTheOpenDia
     TypingWindow typing(printers);
     ASSERT_TRUE(typing.fixture.created);
     const HWND typingMain = typing.fixture.window.handle();
-    ReportBox& box = typing.fixture.window.reportBox();
+    ReportBox& box = ReportIn(typing.fixture.window);
     for (const wchar_t* name : {L"Caf\u00e9", L"\u041a\u0438\u043d\u043e", L"\u6620\u753b"}) {
         const std::filesystem::path folder = root / name;
         std::filesystem::create_directories(folder);
@@ -509,7 +510,7 @@ TEST_F(Win32Window, MessagesShowInABoxOwnedByTheWindowWithOkOnly) {
 
 TEST_F(Win32Window, PrintingAnEmptyBoxOrWithoutAPrinterSaysSo) {
     SendMessageW(main(), WM_COMMAND, IDM_FILE_PRINT, 0);
-    window().reportBox().setText("\r\nsomething");
+    ReportIn(window()).setText("\r\nsomething");
     SendMessageW(main(), WM_COMMAND, IDM_FILE_PRINT, 0);
     EXPECT_EQ(fixture.messages.texts,
               (std::vector<std::string>{kNothingToPrint, kNoDefaultPrinter}));
@@ -526,10 +527,10 @@ TEST(Win32WindowMemory, ACommandThatRunsOutOfMemorySaysSoAndTheWindowGoesOn) {
     testing::WindowFixture fixture{printers};
     ASSERT_TRUE(fixture.created);
     MainWindow& window = fixture.window;
-    window.reportBox().setText("\r\nsomething");
+    ReportIn(window).setText("\r\nsomething");
     SendMessageW(window.handle(), WM_COMMAND, IDM_FILE_PRINT, 0);
     ASSERT_TRUE(IsWindow(window.handle()));
-    window.reportBox().setText("");
+    ReportIn(window).setText("");
     SendMessageW(window.handle(), WM_COMMAND, IDM_FILE_PRINT, 0);
     EXPECT_EQ(fixture.messages.texts,
               (std::vector<std::string>{kNotEnoughMemory, kNothingToPrint}));

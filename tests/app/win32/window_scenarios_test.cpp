@@ -20,6 +20,7 @@ namespace {
 
 using kestrova::testing::AboutTexts;
 using kestrova::testing::ScenarioServices;
+using testing::ReportIn;
 
 class Win32WindowDriver final : public kestrova::testing::WindowDriver {
 public:
@@ -35,7 +36,7 @@ public:
     }
 
     bool created() const { return window_.handle() != nullptr; }
-    ReportBox& box() override { return window_.reportBox(); }
+    ReportBox& box() override { return ReportIn(window_); }
     std::string shownText() override {
         return Utf8(testing::WindowText(GetDlgItem(window_.handle(), IDC_LST_REPORTS)));
     }

@@ -3,6 +3,8 @@
 // a time limit, and twips at the window's dpi.
 
 #include "app/win32/main_window.h"
+#include "app/win32/report_box.h"
+#include "app/win32/resource_ids.h"
 
 #include "../scripted_files.h"
 #include "fake_system.h"
@@ -70,6 +72,11 @@ inline std::wstring WindowText(HWND window) {
     text.resize(static_cast<std::size_t>(
         GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
     return text;
+}
+
+// The window's report box, found from its control as the box's own fill timer finds it.
+inline ReportBox& ReportIn(const MainWindow& window) {
+    return *EditReportBox::AttachedTo(GetDlgItem(window.handle(), IDC_LST_REPORTS));
 }
 
 // A control's rectangle in its parent's client coordinates.
