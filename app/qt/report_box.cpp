@@ -8,6 +8,7 @@
 #include <QTextDocument>
 #include <QVariant>
 
+#include <array>
 #include <vector>
 
 namespace kestrova::qt {
@@ -21,45 +22,38 @@ constexpr char16_t kLoneCr = 0xE00D;
 // by block; otherwise the faster raw text will do.
 constexpr char kHasCutLines[] = "kestrovaHasCutLines";
 
+// The characters that must not reach the box as themselves, each with the code that follows
+// the escape in its place.
+struct Escaped {
+    char16_t character;
+    char16_t code;
+};
+constexpr std::array<Escaped, 6> kEscaped{{
+    {0x2028, 0xE028},
+    {0x2029, 0xE029},
+    {0xFDD0, 0xE0D0},
+    {0xFDD1, 0xE0D1},
+    {0xE000, 0xE000},
+    {0xE00D, 0xE00E},
+}};
+
 // What follows the escape for a character that must not reach the box as itself; 0 for any
 // other character.
 constexpr char16_t EscapeCode(char16_t c) {
-    switch (c) {
-    case 0x2028:
-        return 0xE028;
-    case 0x2029:
-        return 0xE029;
-    case 0xFDD0:
-        return 0xE0D0;
-    case 0xFDD1:
-        return 0xE0D1;
-    case 0xE000:
-        return 0xE000;
-    case 0xE00D:
-        return 0xE00E;
-    default:
-        return 0;
+    for (const Escaped& escaped : kEscaped) {
+        if (escaped.character == c)
+            return escaped.code;
     }
+    return 0;
 }
 
 // The character an escape code stands for; 0 when the code is not one of ours.
 constexpr char16_t EscapedCharacter(char16_t code) {
-    switch (code) {
-    case 0xE028:
-        return 0x2028;
-    case 0xE029:
-        return 0x2029;
-    case 0xE0D0:
-        return 0xFDD0;
-    case 0xE0D1:
-        return 0xFDD1;
-    case 0xE000:
-        return 0xE000;
-    case 0xE00E:
-        return 0xE00D;
-    default:
-        return 0;
+    for (const Escaped& escaped : kEscaped) {
+        if (escaped.code == code)
+            return escaped.character;
     }
+    return 0;
 }
 
 // Characters that pass through both ways unchanged: everything from after CR up to just
