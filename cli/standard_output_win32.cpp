@@ -9,19 +9,6 @@
 namespace kestrova::win32 {
 namespace {
 
-// How many bytes at the end of the text belong to a UTF-8 sequence that is not complete yet.
-std::size_t UnfinishedTail(std::string_view text) {
-    const std::size_t lookBack = std::min<std::size_t>(text.size(), 3);
-    for (std::size_t back = 1; back <= lookBack; ++back) {
-        const auto byte = static_cast<unsigned char>(text[text.size() - back]);
-        if (text::StartsUtf8Character(text[text.size() - back])) {
-            const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
-            return length > back ? back : 0;
-        }
-    }
-    return 0;
-}
-
 std::string WithCrLf(std::string_view text) {
     std::string converted;
     converted.reserve(text.size() + text.size() / 16);
@@ -69,7 +56,7 @@ bool StandardStreamBuffer::writeHeld() {
 bool StandardStreamBuffer::writeConsole(std::string_view text) {
     std::string whole = std::exchange(unfinished_, {});
     whole.append(text);
-    const std::size_t tail = UnfinishedTail(whole);
+    const std::size_t tail = text::Utf8UnfinishedTail(whole);
     unfinished_ = whole.substr(whole.size() - tail);
     whole.resize(whole.size() - tail);
     const std::wstring wide = Wide(whole);

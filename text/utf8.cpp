@@ -36,7 +36,7 @@ Utf8Character Utf8CharacterAt(std::string_view text, std::size_t at) {
         high = 0xBF;
     }
     if (taken < length)
-        return {taken, kReplacementCharacter, false};
+        return {taken, kReplacementCharacter, false, at + taken == text.size()};
     return {length, code, true};
 }
 
@@ -45,6 +45,16 @@ std::size_t Utf8OffsetOfCharacter(std::string_view text, std::size_t count) {
     for (; at < text.size() && count > 0; --count)
         at += Utf8CharacterAt(text, at).bytes;
     return at;
+}
+
+std::size_t Utf8UnfinishedTail(std::string_view text) {
+    constexpr std::size_t kLongestUnfinished = 3; // a four-byte character less its last byte
+    for (std::size_t back = 1; back <= kLongestUnfinished && back <= text.size(); ++back) {
+        const std::size_t at = text.size() - back;
+        if (StartsUtf8Character(text[at]))
+            return Utf8CharacterAt(text, at).cutByEnd ? back : 0;
+    }
+    return 0;
 }
 
 } // namespace kestrova::text

@@ -55,5 +55,26 @@ TEST(Utf8Offset, CountsCharactersNotBytes) {
         EXPECT_EQ(Utf8OffsetOfCharacter(text, count), expected[count]) << count;
 }
 
+TEST(Utf8UnfinishedTail, HoldsBackOnlyAStartThatMoreBytesCanFinish) {
+    const struct {
+        std::string text;
+        std::size_t held;
+    } rows[] = {
+        {"", 0},
+        {"abc", 0},
+        {"a\xC3\xA9", 0},
+        {"a\xC3", 1},
+        {"a\xE2\x80", 2},
+        {"\xF0\x9F\x8E", 3},
+        {"\xF0\x9F\x8E\xAC", 0},
+        {"a\xC0", 0},     // no character starts so
+        {"a\xE0\x80", 0}, // overlong whatever follows
+        {"a\x80", 0},     // a stray continuation byte
+        {"\xE2\x82x", 0},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Utf8UnfinishedTail(row.text), row.held) << testing::PrintToString(row.text);
+}
+
 } // namespace
 } // namespace kestrova::text
