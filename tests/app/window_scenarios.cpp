@@ -237,6 +237,9 @@ void PlayScenario(const Scenario& row, ScenarioServices& services, WindowDriver&
     EXPECT_EQ(window.shownText(), row.shown.value_or(box));
     EXPECT_EQ(services.messages.shown, messages);
     EXPECT_EQ(services.files.timesAsked, row.act == Act::Open ? 1 : 0) << "Open dialogs shown";
+    // A dropped project is taken as a choice in the dialog is, and offered by the dialog next.
+    const bool dropped = row.checked && row.act == Act::Drop;
+    EXPECT_EQ(services.files.offered, dropped ? TakeProjectFile(row.file) : "");
     EXPECT_EQ(services.printers.lines, row.printed);
     if (!row.printed.empty()) {
         EXPECT_EQ(services.printers.jobName, "Kestrova Checker");

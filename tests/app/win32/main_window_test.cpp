@@ -283,28 +283,6 @@ std::vector<std::filesystem::path> Projects() {
     return projects;
 }
 
-TEST_F(Win32Window, OpenPutsTheEnginesReportOfEveryProjectInTheBox) {
-    const std::vector<std::filesystem::path> projects = Projects();
-    ASSERT_GT(projects.size(), 10u);
-    UnseededRandom random;
-    for (const auto& project : projects) {
-        const CheckResult expected =
-            CheckProject({Utf8(project.wstring()), WorkingCopyPlace::CurrentDirectory}, random);
-        fixture.messages.texts.clear();
-        fixture.files.answer(Utf8(project.wstring()));
-        SendMessageW(main(), WM_COMMAND, IDM_FILE_OPEN, 0);
-        EXPECT_EQ(ReportIn(window()).text(), ReportText(expected)) << project.string();
-        const std::string message = MessageText(expected);
-        EXPECT_EQ(fixture.messages.texts,
-                  message.empty() ? std::vector<std::string>{} : std::vector<std::string>{message})
-            << project.string();
-        // The chosen file's folder becomes the working folder.
-        wchar_t folder[MAX_PATH] = {};
-        GetCurrentDirectoryW(MAX_PATH, folder);
-        EXPECT_EQ(std::filesystem::path(folder), project.parent_path());
-    }
-}
-
 // A project under a name outside every Windows code page, in a folder of the test's own.
 TEST_F(Win32Window, OpensAProjectWhoseNameNeedsUnicode) {
     wchar_t temp[MAX_PATH] = {};
