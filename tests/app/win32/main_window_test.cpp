@@ -242,31 +242,6 @@ TEST_F(Win32Window, ThousandsOfLongLinesAreShownWithinTheRoomForLongLinesAndGive
     EXPECT_EQ(ReportIn(window()).text(), report);
 }
 
-TEST(ShownReport, CutsOnlyLongLinesAndWholeReportRestoresThemInOrder) {
-    const std::wstring longA(kLongestShownLine + 1, L'a');
-    const std::wstring longB(kLongestShownLine + 5, L'b');
-    const std::wstring fits(kLongestShownLine, L'c');
-    const std::wstring report = L"x\r\n" + longA + L"\r\n" + fits + L"\r\n" + longB;
-    std::vector<CutLine> cut;
-    const std::wstring shown = ShownReport(report, cut);
-    ASSERT_EQ(cut.size(), 2u);
-    EXPECT_EQ(cut[0].whole, longA);
-    EXPECT_EQ(cut[1].whole, longB);
-    EXPECT_NE(shown.find(L"\r\n" + fits + L"\r\n"), std::wstring::npos);
-    EXPECT_EQ(WholeReport(shown, cut), report);
-    // Without the first shortened line, the second is still found.
-    const std::wstring withoutFirst = L"x\r\n" + fits + L"\r\n" + cut[1].shown;
-    EXPECT_EQ(WholeReport(withoutFirst, cut), L"x\r\n" + fits + L"\r\n" + longB);
-    // A character is never split.
-    std::wstring pair(kLongestShownLine + 10, L'd');
-    pair[kLongestShownLine - 1] = 0xD83C;
-    pair[kLongestShownLine] = 0xDFAC;
-    ShownReport(pair, cut);
-    ASSERT_EQ(cut.size(), 1u);
-    EXPECT_EQ(cut[0].shown.substr(0, kLongestShownLine),
-              pair.substr(0, kLongestShownLine - 1) + L" ");
-}
-
 std::vector<std::filesystem::path> Projects() {
     std::vector<std::filesystem::path> projects;
     for (const char* root : {KESTROVA_TEST_DATA, KESTROVA_EXAMPLES}) {
