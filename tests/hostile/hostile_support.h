@@ -104,4 +104,33 @@ inline long PeakResidentMiB() {
     return usage.ru_maxrss / 1024;
 }
 
+// A project document of the given layers, a layer, and a video item.
+inline std::string Project(const std::string& layers) {
+    return "<kestrovadocument2><multilayer>" + layers + "</multilayer></kestrovadocument2>\n";
+}
+
+inline std::string Layer(const std::string& name, const std::string& items = "") {
+    return "<layer><name>" + name + "</name><scrap>no</scrap>" + items + "</layer>";
+}
+
+inline std::string Video(const std::string& start, const std::string& end) {
+    return "<layeritem_video><starttime>" + start + "</starttime><endtime>" + end +
+           "</endtime></layeritem_video>";
+}
+
+// Writes the document as the only file of a fresh folder, checks it there, and makes sure the
+// folder holds exactly what it held before: the project file, byte for byte.
+inline RunResult CheckDocument(const std::string& bytes) {
+    TempFolder folder;
+    WriteBytes(folder / "project.kpj", bytes);
+    const auto before = Snapshot(folder.path());
+    RunResult run = RunOn((folder / "project.kpj").string());
+    EXPECT_TRUE(Snapshot(folder.path()) == before) << "the folder changed";
+    EXPECT_EQ(EndsWith(run.report, "\r\nNo errors found"),
+              run.result->status == CheckStatus::NoErrors);
+    if (!run.result->checked())
+        ExpectFailureShown(run);
+    return run;
+}
+
 } // namespace kestrova::hostile
