@@ -68,7 +68,7 @@ XmlDocument::Node& XmlDocument::NodeStore::append(ElementKind kind) {
     if ((size_ >> kBlockBits) == blocks_.size())
         blocks_.push_back(std::make_unique_for_overwrite<Node[]>(std::size_t{1} << kBlockBits));
     Node& node = (*this)[size_++];
-    node = Node{0, 0, kNone, kind, TextState::Readable, false};
+    node = Node{{0}, 0, kNone, kind, TextState::Readable, false};
     return node;
 }
 
