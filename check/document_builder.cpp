@@ -8,10 +8,6 @@
 namespace kestrova {
 namespace {
 
-bool IsItemKind(ElementKind kind) {
-    return ItemKindOf(kind).has_value();
-}
-
 bool IsXmlSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }

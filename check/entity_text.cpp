@@ -94,20 +94,22 @@ private:
         }
     }
 
-    bool charge(std::size_t amount) {
-        if (amount > allowance_) {
-            allowance_ = 0;
-            return false;
-        }
-        allowance_ -= amount;
-        return true;
-    }
+    bool charge(std::size_t amount) { return ChargeAllowance(allowance_, amount); }
 
     std::string& out_;
     std::size_t& allowance_;
 };
 
 } // namespace
+
+bool ChargeAllowance(std::size_t& allowance, std::size_t cost) {
+    if (cost > allowance) {
+        allowance = 0;
+        return false;
+    }
+    allowance -= cost;
+    return true;
+}
 
 TextState ReadEntityText(const _xmlDoc* doc, std::string_view name, int depth, std::string& out,
                          std::size_t& allowance) {

@@ -13,6 +13,10 @@ struct _xmlDoc;
 
 namespace kestrova {
 
+// Takes `cost` from what is left of an expansion allowance; when less is left, spends the
+// allowance to nothing and gives false.
+bool ChargeAllowance(std::size_t& allowance, std::size_t cost);
+
 // Appends the text of the entity `name` of `doc` to `out`, charging it to `allowance`. `depth`
 // counts the elements and entities between the kept element and the reference. Gives Readable,
 // or why the text cannot be read: the allowance is spent, or the entities nest deeper than

@@ -132,8 +132,7 @@ public:
             return failure_ ? &refused_ : entity;
         const std::size_t cost =
             View(name).size() + 2 + (entity->content != nullptr ? View(entity->content).size() : 0);
-        if (cost > allowance_) {
-            allowance_ = 0;
+        if (!ChargeAllowance(allowance_, cost)) {
             try {
                 record(std::make_exception_ptr(
                     DocumentProblem(TextRefusal(TextState::ExpansionsExhausted))));
@@ -142,7 +141,6 @@ public:
             }
             return &refused_;
         }
-        allowance_ -= cost;
         return entity;
     }
 

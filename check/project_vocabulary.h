@@ -70,6 +70,10 @@ constexpr std::optional<ItemKind> ItemKindOf(ElementKind kind) {
     return static_cast<ItemKind>(static_cast<int>(kind) - static_cast<int>(ElementKind::Effect));
 }
 
+constexpr bool IsItemKind(ElementKind kind) {
+    return ItemKindOf(kind).has_value();
+}
+
 // Video, picture and effect items cover the timeline; audio and filter items do not.
 constexpr bool CoversTimeline(ItemKind kind) {
     return kind == ItemKind::Effect || kind == ItemKind::Bitmap || kind == ItemKind::Video;

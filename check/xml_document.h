@@ -111,7 +111,7 @@ private:
     }
     // The elements whose findings name their line.
     static constexpr bool KeepsLine(ElementKind kind) {
-        return kind == ElementKind::Layer || ItemKindOf(kind).has_value();
+        return kind == ElementKind::Layer || IsItemKind(kind);
     }
 
     // Kept elements in document order; a node's children follow it directly. Sixteen bytes,
